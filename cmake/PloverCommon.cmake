@@ -48,3 +48,11 @@ function(plover_add_test name)
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
   endif()
 endfunction()
+
+if(WIN32)
+  # Programs, DLLs and test binaries side by side, as they are installed.
+  set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+else()
+  # Host command-line tools, run by ./plover tool NAME as build/native/tools/plover-NAME.
+  set(PLOVER_HOST_TOOL_DIR ${CMAKE_BINARY_DIR}/tools)
+endif()
