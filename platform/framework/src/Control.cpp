@@ -1,0 +1,73 @@
+#include "framework/Control.h"
+
+#include "WindowBinding.h"
+
+namespace framework {
+
+Control::~Control() { Unsubclass(); }
+
+bool Control::SubclassDlgItem(int id, HWND parent) {
+  HWND item = ::GetDlgItem(parent, id);
+  return item != nullptr && Subclass(item);
+}
+
+bool Control::Subclass(HWND window) {
+  if (window == nullptr || m_hWnd != nullptr) return false;
+  if (FromHandle(window) != nullptr) return false;  // already bound to another object
+  Bind(window);
+  // The old procedure is stored before the new one is installed, so no message finds it missing.
+  const auto oldProc = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(window, GWLP_WNDPROC));
+  ::SetPropW(window, kOldProcProperty, reinterpret_cast<HANDLE>(oldProc));
+  m_pfnOldProc = oldProc;
+  ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Control::StaticWindowProc));
+  OnSubclassed();
+  return true;
+}
+
+void Control::Unsubclass() {
+  if (m_hWnd == nullptr) return;
+  HWND window = m_hWnd;
+  const auto current = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(window, GWLP_WNDPROC));
+  if (current == &Control::StaticWindowProc) {
+    ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnOldProc));
+    ::RemovePropW(window, kOldProcProperty);
+  }
+  // Otherwise someone subclassed the window after us; our procedure stays in their chain and forwards
+  // to the old procedure through the property, now that no object is bound.
+  Unbind();
+  m_pfnOldProc = nullptr;
+}
+
+LRESULT Control::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) { return DefaultProc(msg, wParam, lParam); }
+
+LRESULT Control::DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (m_pfnOldProc == nullptr) return ::DefWindowProcW(m_hWnd, msg, wParam, lParam);
+  return ::CallWindowProcW(m_pfnOldProc, m_hWnd, msg, wParam, lParam);
+}
+
+LRESULT CALLBACK Control::StaticWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* self = static_cast<Control*>(FromHandle(window));
+  const auto oldProc = reinterpret_cast<WNDPROC>(::GetPropW(window, kOldProcProperty));
+  if (msg == WM_NCDESTROY) {
+    // The window goes away: hand it its own procedure back before it sees its last message.
+    if (reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(window, GWLP_WNDPROC)) == &Control::StaticWindowProc) {
+      ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(oldProc));
+    }
+    ::RemovePropW(window, kOldProcProperty);
+    LRESULT result = 0;
+    if (self != nullptr) {
+      result = self->WindowProc(msg, wParam, lParam);
+      self->Unbind();
+      self->m_pfnOldProc = nullptr;
+      self->OnFinalDestroy();
+    } else if (oldProc != nullptr) {
+      result = ::CallWindowProcW(oldProc, window, msg, wParam, lParam);
+    }
+    return result;
+  }
+  if (self != nullptr) return self->WindowProc(msg, wParam, lParam);
+  if (oldProc != nullptr) return ::CallWindowProcW(oldProc, window, msg, wParam, lParam);
+  return ::DefWindowProcW(window, msg, wParam, lParam);
+}
+
+}  // namespace framework

@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TestResources.h"
+#include "framework/Control.h"
+#include "framework/Dialog.h"
+
+namespace {
+
+// Upper-cases typed characters and counts the texts it was given; everything else goes to the
+// edit's own procedure.
+class UpperCaseEdit : public framework::Control {
+ public:
+  int m_nSetTextCount = 0;
+  bool m_bFinalDestroy = false;
+
+ protected:
+  LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
+    if (msg == WM_CHAR && wParam >= L'a' && wParam <= L'z') wParam -= L'a' - L'A';
+    if (msg == WM_SETTEXT) ++m_nSetTextCount;
+    return DefaultProc(msg, wParam, lParam);
+  }
+  void OnFinalDestroy() override { m_bFinalDestroy = true; }
+};
+
+class SubclassTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(m_dialog.Create(nullptr)); }
+  void TearDown() override { m_dialog.DestroyWindow(); }
+  HWND Edit() const { return m_dialog.GetDlgItem(IDC_TEST_EDIT); }
+  WNDPROC ProcOf(HWND window) const { return reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(window, GWLP_WNDPROC)); }
+  framework::Dialog m_dialog{IDD_TEST_MODAL};
+};
+
+TEST_F(SubclassTest, MessagesReachTheObjectAndTheOriginalProcedure) {
+  UpperCaseEdit edit;
+  ASSERT_TRUE(edit.SubclassDlgItem(IDC_TEST_EDIT, m_dialog.GetSafeHwnd()));
+  EXPECT_EQ(framework::Window::FromHandle(Edit()), &edit);
+  ::SendMessageW(Edit(), WM_CHAR, L'a', 1);
+  ::SendMessageW(Edit(), WM_CHAR, L'b', 1);
+  EXPECT_EQ(edit.GetWindowText(), L"AB") << "the edit's own procedure must still insert the characters";
+  edit.SetWindowText(L"plain");
+  EXPECT_EQ(edit.m_nSetTextCount, 1);
+  EXPECT_EQ(edit.GetWindowText(), L"plain");
+}
+
+TEST_F(SubclassTest, UnsubclassRestoresTheOriginalProcedure) {
+  const WNDPROC original = ProcOf(Edit());
+  {
+    UpperCaseEdit edit;
+    ASSERT_TRUE(edit.Subclass(Edit()));
+    EXPECT_NE(ProcOf(Edit()), original);
+    UpperCaseEdit second;
+    EXPECT_FALSE(second.Subclass(Edit())) << "a window is bound to one object only";
+    EXPECT_FALSE(edit.Subclass(m_dialog.GetDlgItem(IDC_TEST_BUTTON))) << "an object holds one window only";
+  }
+  // The destructor let go: the edit works as before and no longer finds the object.
+  EXPECT_EQ(ProcOf(Edit()), original);
+  EXPECT_EQ(framework::Window::FromHandle(Edit()), nullptr);
+  ::SendMessageW(Edit(), WM_CHAR, L'q', 1);
+  EXPECT_EQ(::GetWindowTextLengthW(Edit()), 1);
+
+  UpperCaseEdit again;
+  EXPECT_TRUE(again.Subclass(Edit())) << "a released window can be taken again";
+}
+
+LRESULT CALLBACK CountingProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
+WNDPROC g_beneathCounting = nullptr;
+int g_countingCalls = 0;
+LRESULT CALLBACK CountingProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_CHAR) ++g_countingCalls;
+  return ::CallWindowProcW(g_beneathCounting, window, msg, wParam, lParam);
+}
+
+TEST_F(SubclassTest, ObjectGoneWhileAnotherSubclassSitsOnTopStillForwards) {
+  const WNDPROC original = ProcOf(Edit());
+  auto edit = std::make_unique<UpperCaseEdit>();
+  ASSERT_TRUE(edit->Subclass(Edit()));
+  g_beneathCounting = reinterpret_cast<WNDPROC>(
+      ::SetWindowLongPtrW(Edit(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingProc)));
+  edit.reset();
+  // Our procedure cannot be taken out of the chain without breaking the later subclass, so it stays
+  // and passes everything to the original procedure.
+  EXPECT_EQ(ProcOf(Edit()), &CountingProc);
+  ::SendMessageW(Edit(), WM_CHAR, L'z', 1);
+  EXPECT_EQ(g_countingCalls, 1);
+  EXPECT_EQ(::GetWindowTextLengthW(Edit()), 1) << "lower case: the object no longer runs, the edit still does";
+  wchar_t text[4] = {};
+  ::GetWindowTextW(Edit(), text, 4);
+  EXPECT_STREQ(text, L"z");
+  ::SetWindowLongPtrW(Edit(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+}
+
+TEST_F(SubclassTest, DestroyingTheWindowReleasesTheObject) {
+  UpperCaseEdit edit;
+  ASSERT_TRUE(edit.SubclassDlgItem(IDC_TEST_EDIT, m_dialog.GetSafeHwnd()));
+  m_dialog.DestroyWindow();
+  EXPECT_TRUE(edit.m_bFinalDestroy);
+  EXPECT_FALSE(edit.IsSubclassed());
+  EXPECT_EQ(edit.GetSafeHwnd(), nullptr);
+  EXPECT_EQ(m_dialog.GetSafeHwnd(), nullptr);
+}
+
+TEST_F(SubclassTest, MissingItemIsRefused) {
+  UpperCaseEdit edit;
+  EXPECT_FALSE(edit.SubclassDlgItem(4242, m_dialog.GetSafeHwnd()));
+  EXPECT_FALSE(edit.IsSubclassed());
+}
+
+}  // namespace
