@@ -116,6 +116,7 @@ public:
       record.Append("\n");
     }
     record.AppendV(format, args);
+    record.EndLineIfCut();
 
     if (m_nTraceOut != 0) OutputDebugStringA(record.GetText());
     if (m_nFileOut != 0) {
@@ -194,6 +195,7 @@ BOOL ReportFailure(const char* sourcePath, int nLine, const char* format, ...) {
   va_start(args, format);
   text.AppendV(format, args);
   va_end(args);
+  text.EndLineIfCut();
   TraceText(sourcePath, nLine, text.GetText());
   return TRUE;
 }

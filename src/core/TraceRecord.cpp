@@ -45,13 +45,17 @@ size_t LastCharBoundary(const char* text, size_t nBytes) {
 TraceRecord::TraceRecord(size_t nCapacityBytes) : m_vecText(nCapacityBytes > 0 ? nCapacityBytes : 1, '\0') {}
 
 void TraceRecord::CutAt(size_t nMaxLength) {
+  m_bCut = true;
   m_nLength = LastCharBoundary(m_vecText.data(), nMaxLength);
   m_vecText[m_nLength] = '\0';
 }
 
 void TraceRecord::AppendV(const char* format, va_list args) {
   const size_t nRoom = m_vecText.size() - m_nLength;
-  if (nRoom <= 1) return;
+  if (nRoom <= 1) {
+    if (format != nullptr && *format != '\0') m_bCut = true;
+    return;
+  }
   const int nWanted = std::vsnprintf(m_vecText.data() + m_nLength, nRoom, format, args);
   if (nWanted < 0) {
     m_vecText[m_nLength] = '\0';
@@ -74,6 +78,14 @@ void TraceRecord::Append(const char* format, ...) {
 void TraceRecord::AppendRepeated(char ch, size_t nCount) {
   const size_t nRoom = m_vecText.size() - 1 - m_nLength;
   const size_t nTake = nCount < nRoom ? nCount : nRoom;
+  if (nTake < nCount) m_bCut = true;
   for (size_t i = 0; i < nTake; ++i) m_vecText[m_nLength++] = ch;
+  m_vecText[m_nLength] = '\0';
+}
+
+void TraceRecord::EndLineIfCut() {
+  if (!m_bCut || m_vecText.size() < 2 || (m_nLength > 0 && m_vecText[m_nLength - 1] == '\n')) return;
+  if (m_nLength + 1 >= m_vecText.size()) CutAt(m_vecText.size() - 2);
+  m_vecText[m_nLength++] = '\n';
   m_vecText[m_nLength] = '\0';
 }

@@ -20,8 +20,13 @@ public:
   void AppendV(const char* format, va_list args);
   void AppendRepeated(char ch, size_t nCount);
 
+  // After a cut, makes the text end in a line feed (in place of its last character if need be),
+  // so the next record starts on a line of its own.
+  void EndLineIfCut();
+
   const char* GetText() const { return m_vecText.data(); }
   size_t GetLength() const { return m_nLength; }
+  bool WasCut() const { return m_bCut; }
 
 private:
   // Shortens the text to at most nMaxLength bytes, ending on a character boundary.
@@ -29,6 +34,7 @@ private:
 
   std::vector<char> m_vecText;
   size_t m_nLength = 0;
+  bool m_bCut = false;
 };
 
 // The length of the longest prefix of the first nBytes bytes of text that holds only whole
