@@ -102,17 +102,7 @@ std::vector<BYTE> Dialog::LoadTemplate() const {
   return std::vector<BYTE>(bytes, bytes + size);
 }
 
-HWND Dialog::GetModalOwner() const {
-  HWND owner = m_pParent != nullptr ? m_pParent->GetSafeHwnd() : nullptr;
-  if (owner == nullptr) {
-    App* app = App::Get();
-    Window* main = app != nullptr ? app->GetMainWindow() : nullptr;
-    if (main != nullptr && main != this) owner = main->GetSafeHwnd();
-  }
-  if (owner == nullptr || !::IsWindow(owner)) return nullptr;
-  // Only a top-level window can be disabled for the time a modal dialog is shown.
-  return ::GetAncestor(owner, GA_ROOT);
-}
+HWND Dialog::GetModalOwner() const { return FindModalOwner(m_pParent, this); }
 
 INT_PTR Dialog::DoModal() {
   if (m_hWnd != nullptr) return -1;

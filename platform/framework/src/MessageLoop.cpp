@@ -13,6 +13,18 @@ void TranslateAndDispatch(MSG& msg) {
   ::DispatchMessageW(&msg);
 }
 
+HWND FindModalOwner(const Window* parent, const Window* self) {
+  HWND owner = parent != nullptr ? parent->GetSafeHwnd() : nullptr;
+  if (owner == nullptr) {
+    App* app = App::Get();
+    Window* main = app != nullptr ? app->GetMainWindow() : nullptr;
+    if (main != nullptr && main != self) owner = main->GetSafeHwnd();
+  }
+  if (owner == nullptr || !::IsWindow(owner)) return nullptr;
+  // Only a top-level window can be disabled for the time a modal window is shown.
+  return ::GetAncestor(owner, GA_ROOT);
+}
+
 bool RunModalLoop(const std::function<bool()>& keepRunning, HWND showOnIdle, int* quitCode) {
   bool idleShowPending = showOnIdle != nullptr;
   MSG msg;

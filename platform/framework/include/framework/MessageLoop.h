@@ -16,4 +16,10 @@ void TranslateAndDispatch(MSG& msg);
 // exit code in `quitCode`.
 bool RunModalLoop(const std::function<bool()>& keepRunning, HWND showOnIdle, int* quitCode = nullptr);
 
+class Window;
+
+// The window a modal window of `self` disables: the top-level window of `parent` when given, else
+// of the application's main window (unless that is `self`); null when there is none.
+HWND FindModalOwner(const Window* parent, const Window* self);
+
 }  // namespace framework

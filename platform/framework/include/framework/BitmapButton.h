@@ -1,0 +1,48 @@
+// An owner-drawn push button drawn from bitmaps of the resource module: normal, pressed (selected),
+// focused and disabled. Derived buttons choose and draw differently by overriding ChooseBitmap or
+// DrawItem; the parent's WM_DRAWITEM reaches the button through the dialog's reflection.
+#pragma once
+
+#include <windows.h>
+
+#include "framework/Control.h"
+#include "framework/Handles.h"
+
+namespace framework {
+
+class BitmapButton : public Control {
+ public:
+  // Replaces the four bitmaps (0 = none). False when the normal one or a requested one cannot be
+  // loaded; what could be loaded is kept, and a missing state falls back to the normal bitmap.
+  bool LoadBitmaps(UINT normalId, UINT selectedId = 0, UINT focusedId = 0, UINT disabledId = 0);
+  // Sizes the button to its normal bitmap.
+  void SizeToContent();
+
+  HBITMAP GetNormalBitmap() const { return m_bmpNormal.Get(); }
+  HBITMAP GetSelectedBitmap() const { return m_bmpSelected.Get(); }
+  HBITMAP GetFocusedBitmap() const { return m_bmpFocused.Get(); }
+  HBITMAP GetDisabledBitmap() const { return m_bmpDisabled.Get(); }
+
+  // Draws one state; called for the reflected WM_DRAWITEM.
+  virtual void DrawItem(const DRAWITEMSTRUCT& item);
+
+  // A bitmap of the resource module as a device-independent section, or null.
+  static HBITMAP LoadResourceBitmap(UINT id);
+  // Copies `bitmap` unscaled to `dc` at (x, y); false when there is nothing to draw.
+  static bool DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y);
+
+ protected:
+  // The bitmap for an item state (ODS_ flags): pressed, else focused, else disabled, else normal,
+  // each only when it exists. Null when there is no normal bitmap.
+  virtual HBITMAP ChooseBitmap(UINT itemState) const;
+
+  void OnSubclassed() override;
+  bool OnReflectedMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+  BitmapHolder m_bmpNormal;
+  BitmapHolder m_bmpSelected;
+  BitmapHolder m_bmpFocused;
+  BitmapHolder m_bmpDisabled;
+};
+
+}  // namespace framework
