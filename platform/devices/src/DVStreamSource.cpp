@@ -1,0 +1,240 @@
+// The DV driver's filter object of one camcorder: raw AV/C frames, the external-device capability,
+// and the DV stream at the true frame rate with the dropped-frame counter.
+#include "ComObjects.h"
+#include "devices/Bus.h"
+#include "devices/DVStreamSource.h"
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace devices {
+namespace {
+
+constexpr ULONG FrameBytes525 = 120000;  // 10 DIF sequences of 150 blocks of 80 bytes
+constexpr ULONG FrameBytes625 = 144000;  // 12 DIF sequences
+// Frame periods as fractions of a second: 1001/30000 (29.97 Hz) and 1/25.
+constexpr uint64_t Period525Num = 1001, Period525Den = 30000;
+constexpr uint64_t Period625Num = 1, Period625Den = 25;
+// Drop-frame time code of the 525-line system: frames per ten minutes and per dropping minute.
+constexpr uint64_t FramesPer10Min2997 = 17982;
+constexpr uint64_t FramesPerMinute2997 = 1798;
+
+std::atomic<DVFrameMaker> g_fnFrameMaker{nullptr};
+
+void FrameToTimecode(uint64_t nFrame, bool b625, int* pTimecode) {
+    uint64_t nFps = 25;
+    if (!b625) {
+        nFps = 30;
+        const uint64_t nTens = nFrame / FramesPer10Min2997;
+        const uint64_t nRest = nFrame % FramesPer10Min2997;
+        nFrame += 18 * nTens + (nRest >= 2 ? 2 * ((nRest - 2) / FramesPerMinute2997) : 0);
+    }
+    pTimecode[3] = static_cast<int>(nFrame % nFps);
+    pTimecode[2] = static_cast<int>(nFrame / nFps % 60);
+    pTimecode[1] = static_cast<int>(nFrame / (nFps * 60) % 60);
+    pTimecode[0] = static_cast<int>(nFrame / (nFps * 3600) % 24);
+}
+
+class DVFilter : public RefCounted<IBaseFilter>, public IAMExtTransport, public IAMExtDevice, public IDVStreamSource {
+public:
+    DVFilter(size_t nIndex, unsigned nGeneration) : m_nIndex(nIndex), m_nGeneration(nGeneration) {}
+    ~DVFilter() override { StopStreaming(); }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (ppv == nullptr) return E_POINTER;
+        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IBaseFilter)) return Hand(static_cast<IBaseFilter*>(this), ppv);
+        if (IsEqualGUID(riid, IID_IAMExtTransport)) return Hand(static_cast<IAMExtTransport*>(this), ppv);
+        if (IsEqualGUID(riid, IID_IAMExtDevice)) return Hand(static_cast<IAMExtDevice*>(this), ppv);
+        if (IsEqualGUID(riid, IID_IDVStreamSource)) return Hand(static_cast<IDVStreamSource*>(this), ppv);
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return RefCounted<IBaseFilter>::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return RefCounted<IBaseFilter>::Release(); }
+
+    HRESULT STDMETHODCALLTYPE QueryFriendlyName(WCHAR* pszName, ULONG cchName) override {
+        static constexpr wchar_t Name[] = L"Microsoft DV Camera and VCR";
+        if (pszName == nullptr || cchName <= wcslen(Name)) return E_INVALIDARG;
+        wcscpy(pszName, Name);
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetTransportBasicParameters(LONG Param, LONG* pValue, LPOLESTR* ppszData) override {
+        if (Param != ED_RAW_EXT_DEV_CMD) return E_NOTIMPL;
+        if (pValue == nullptr || ppszData == nullptr) return E_POINTER;
+        if (*pValue <= 0 || static_cast<ULONG>(*pValue) > MaxAvcFrame) return E_INVALIDARG;
+        Bus& bus = Bus::Get();
+        auto lock = bus.Lock();
+        Camcorder* pCamcorder = Connected(bus);
+        if (pCamcorder == nullptr) return HRESULT_FROM_WIN32(ERROR_DEV_NOT_EXIST);
+        ULONG nResponse = 0;
+        // The frame buffer travels in the text-pointer argument.
+        const HRESULT hr = pCamcorder->HandleAvcFrame(reinterpret_cast<uint8_t*>(ppszData), static_cast<ULONG>(*pValue), nResponse, bus.Now());
+        if (hr >= 0) *pValue = static_cast<LONG>(nResponse);
+        return hr;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetCapability(LONG Capability, LONG* pValue, double* pdblValue) override {
+        if (Capability != ED_DEVCAP_NORMAL_RATE) return E_NOTIMPL;
+        if (pValue == nullptr) return E_POINTER;
+        Bus& bus = Bus::Get();
+        auto lock = bus.Lock();
+        Camcorder* pCamcorder = Connected(bus);
+        if (pCamcorder == nullptr) return HRESULT_FROM_WIN32(ERROR_DEV_NOT_EXIST);
+        *pValue = pCamcorder->Settings().system == VideoSystem::Lines625 ? ED_RATE_25 : ED_RATE_2997;
+        if (pdblValue) *pdblValue = 0;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE SetFrameSink(IDVFrameSink* pSink) override {
+        std::lock_guard lock(m_streamMutex);
+        m_pSink = pSink;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE Pump(DWORD dwNowMs) override {
+        std::lock_guard lock(m_streamMutex);
+        if (!m_bClockStarted) {
+            m_bClockStarted = true;
+            m_dwStart = dwNowMs;
+            ::GetLocalTime(&m_startTime);
+        }
+        const uint64_t nElapsed = static_cast<DWORD>(dwNowMs - m_dwStart);
+        for (;;) {
+            FrameSlot slot;
+            {
+                Bus& bus = Bus::Get();
+                auto busLock = bus.Lock();
+                Camcorder* pCamcorder = Connected(bus);
+                if (pCamcorder == nullptr) return HRESULT_FROM_WIN32(ERROR_DEV_NOT_EXIST);
+                const CamcorderSettings& s = pCamcorder->Settings();
+                const bool b625 = s.system == VideoSystem::Lines625;
+                const uint64_t nNum = b625 ? Period625Num : Period525Num;
+                const uint64_t nDen = b625 ? Period625Den : Period525Den;
+                // Frame k is due at k * period after the start.
+                if (m_nNextFrame * nNum * 1000 / nDen > nElapsed) return S_OK;
+                StreamControl& stream = pCamcorder->Stream();
+                slot.bSend = stream.bSending;
+                slot.bDrop = stream.bSending && stream.nDropPending > 0;
+                if (slot.bDrop) --stream.nDropPending;
+                slot.request = DVFrameRequest{b625, s.bWide, s.nFrameMode, s.audio == AudioMode::Pcm32k12, m_nNextFrame, {}, m_startTime};
+                FrameToTimecode(m_nNextFrame, b625, slot.request.nTimecode);
+                AddElapsed(slot.request.recorded, m_nNextFrame * nNum * 1000 / nDen);
+            }
+            ++m_nNextFrame;
+            if (!slot.bSend) continue;
+            if (slot.bDrop) {
+                ++m_nDropped;
+                continue;
+            }
+            Deliver(slot.request);
+        }
+    }
+
+    HRESULT STDMETHODCALLTYPE StartStreaming() override {
+        if (m_thread.joinable()) return S_FALSE;
+        m_bRun = true;
+        m_thread = std::thread([this] {
+            while (m_bRun) {
+                Pump(::GetTickCount());
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE StopStreaming() override {
+        m_bRun = false;
+        if (m_thread.joinable()) m_thread.join();
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetNumDropped(LONG* plDropped) override {
+        if (plDropped == nullptr) return E_POINTER;
+        *plDropped = m_nDropped;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetNumNotDropped(LONG* plNotDropped) override {
+        if (plNotDropped == nullptr) return E_POINTER;
+        *plNotDropped = m_nDelivered;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE ReceiveFrame(const uint8_t* pFrame, size_t nBytes) override {
+        ULONG nExpected = 0;
+        GetFrameSize(&nExpected);
+        if (pFrame == nullptr || nBytes != nExpected) return E_INVALIDARG;
+        ++m_nReceived;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetFrameSize(ULONG* pnBytes) override {
+        if (pnBytes == nullptr) return E_POINTER;
+        Bus& bus = Bus::Get();
+        auto lock = bus.Lock();
+        Camcorder* pCamcorder = Connected(bus);
+        if (pCamcorder == nullptr) return HRESULT_FROM_WIN32(ERROR_DEV_NOT_EXIST);
+        *pnBytes = pCamcorder->Settings().system == VideoSystem::Lines625 ? FrameBytes625 : FrameBytes525;
+        return S_OK;
+    }
+
+private:
+    struct FrameSlot {
+        bool bSend = false;
+        bool bDrop = false;
+        DVFrameRequest request{};
+    };
+
+    Camcorder* Connected(Bus& bus) const {
+        if (m_nIndex >= bus.CamcorderCount() || !bus.IsPlugged(m_nIndex) || bus.Generation(m_nIndex) != m_nGeneration) return nullptr;
+        return &bus.GetCamcorder(m_nIndex);
+    }
+
+    static void AddElapsed(SYSTEMTIME& time, uint64_t nMs) {
+        FILETIME ft;
+        ::SystemTimeToFileTime(&time, &ft);
+        ULARGE_INTEGER value{{ft.dwLowDateTime, ft.dwHighDateTime}};
+        value.QuadPart += nMs * 10000;  // 100 ns units
+        ft = FILETIME{value.LowPart, value.HighPart};
+        ::FileTimeToSystemTime(&ft, &time);
+    }
+
+    void Deliver(const DVFrameRequest& request) {
+        const size_t nBytes = request.b625Lines ? FrameBytes625 : FrameBytes525;
+        m_vecFrame.assign(nBytes, 0);
+        if (DVFrameMaker fnMaker = g_fnFrameMaker.load()) fnMaker(request, m_vecFrame.data(), nBytes);
+        ++m_nDelivered;
+        if (m_pSink) m_pSink->OnDVFrame(m_vecFrame.data(), nBytes, request.nFrameNumber);
+    }
+
+    const size_t m_nIndex;
+    const unsigned m_nGeneration;
+    std::recursive_mutex m_streamMutex;
+    IDVFrameSink* m_pSink = nullptr;
+    bool m_bClockStarted = false;
+    DWORD m_dwStart = 0;
+    SYSTEMTIME m_startTime{};
+    uint64_t m_nNextFrame = 0;
+    std::atomic<LONG> m_nDropped{0};
+    std::atomic<LONG> m_nDelivered{0};
+    LONG m_nReceived = 0;
+    std::vector<uint8_t> m_vecFrame;
+    std::atomic<bool> m_bRun{false};
+    std::thread m_thread;
+};
+
+} // namespace
+
+IBaseFilter* CreateDVFilter(size_t nIndex, unsigned nGeneration) {
+    return new DVFilter(nIndex, nGeneration);
+}
+
+void SetDVFrameMaker(DVFrameMaker fnMaker) {
+    g_fnFrameMaker.store(fnMaker);
+}
+
+} // namespace devices
