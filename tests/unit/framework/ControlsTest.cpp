@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <vector>
+
+#include "TestResources.h"
+#include "TestSupport.h"
+#include "framework/BitmapButton.h"
+#include "framework/Dialog.h"
+#include "framework/Handles.h"
+#include "framework/ToolTipCtrl.h"
+
+namespace {
+
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kGreen = RGB(0, 255, 0);
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+constexpr COLORREF kGrey = RGB(128, 128, 128);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr int kBitmapWidth = 12;
+
+// Draws one item state into a white 32 x 16 surface and reports what landed where.
+class DrawSurface {
+ public:
+  DrawSurface() : m_screen(nullptr), m_dc(m_screen), m_bitmap(::CreateCompatibleBitmap(m_screen, 32, 16)),
+                  m_select(m_dc, m_bitmap.Get()) {}
+  void Draw(framework::BitmapButton& button, UINT state, int left = 0) {
+    RECT all{0, 0, 32, 16};
+    ::FillRect(m_dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    DRAWITEMSTRUCT item{};
+    item.CtlType = ODT_BUTTON;
+    item.itemState = state;
+    item.hDC = m_dc;
+    item.rcItem = RECT{left, 0, 32, 16};
+    button.DrawItem(item);
+  }
+  COLORREF At(int x, int y) const { return ::GetPixel(m_dc, x, y); }
+
+ private:
+  framework::WindowDC m_screen;
+  framework::MemoryDC m_dc;
+  framework::BitmapHolder m_bitmap;
+  framework::SelectObjectScope m_select;
+};
+
+TEST(BitmapButton, StateChoosesPressedThenFocusedThenDisabledThenNormal) {
+  framework::BitmapButton button;
+  ASSERT_TRUE(button.LoadBitmaps(IDB_TEST_RED, IDB_TEST_GREEN, IDB_TEST_BLUE, IDB_TEST_GREY));
+  DrawSurface surface;
+  surface.Draw(button, 0);
+  EXPECT_EQ(surface.At(1, 1), kRed);
+  EXPECT_EQ(surface.At(kBitmapWidth + 1, 1), kWhite) << "the bitmap is copied unscaled";
+  surface.Draw(button, ODS_SELECTED | ODS_FOCUS);
+  EXPECT_EQ(surface.At(1, 1), kGreen);
+  surface.Draw(button, ODS_FOCUS | ODS_DISABLED);
+  EXPECT_EQ(surface.At(1, 1), kBlue);
+  surface.Draw(button, ODS_DISABLED);
+  EXPECT_EQ(surface.At(1, 1), kGrey);
+  surface.Draw(button, 0, 5);
+  EXPECT_EQ(surface.At(4, 1), kWhite) << "drawing starts at the item rectangle's corner";
+  EXPECT_EQ(surface.At(5, 1), kRed);
+}
+
+TEST(BitmapButton, MissingBitmapsFallBackToNormalAndNoNormalDrawsNothing) {
+  framework::BitmapButton button;
+  EXPECT_FALSE(button.LoadBitmaps(IDB_TEST_RED, IDB_TEST_MISSING, 0, 0));
+  EXPECT_NE(button.GetNormalBitmap(), nullptr) << "what could be loaded is kept";
+  EXPECT_EQ(button.GetSelectedBitmap(), nullptr);
+  DrawSurface surface;
+  surface.Draw(button, ODS_SELECTED);
+  EXPECT_EQ(surface.At(1, 1), kRed);
+
+  EXPECT_FALSE(button.LoadBitmaps(IDB_TEST_MISSING, IDB_TEST_GREEN));
+  EXPECT_EQ(button.GetNormalBitmap(), nullptr) << "the old bitmaps are replaced";
+  surface.Draw(button, ODS_SELECTED);
+  EXPECT_EQ(surface.At(1, 1), kWhite);
+  EXPECT_FALSE(button.LoadBitmaps(0));
+}
+
+class CountingButton : public framework::BitmapButton {
+ public:
+  void DrawItem(const DRAWITEMSTRUCT& item) override {
+    if (item.hwndItem == m_hWnd) ++m_nDraws;
+    BitmapButton::DrawItem(item);
+  }
+  int m_nDraws = 0;
+};
+
+TEST(BitmapButton, ParentDrawRequestsReachTheSubclassedButton) {
+  framework::Dialog dialog(IDD_TEST_MODAL);
+  ASSERT_TRUE(dialog.Create(nullptr));
+  CountingButton button;
+  ASSERT_TRUE(button.SubclassDlgItem(IDC_TEST_BUTTON, dialog.GetSafeHwnd()));
+  EXPECT_EQ(::GetWindowLongPtrW(button.GetSafeHwnd(), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+  ASSERT_TRUE(button.LoadBitmaps(IDB_TEST_BLUE));
+  button.SizeToContent();
+  RECT rect{};
+  ::GetClientRect(button.GetSafeHwnd(), &rect);
+  EXPECT_EQ(rect.right, kBitmapWidth);
+  EXPECT_EQ(rect.bottom, 8);
+  ::RedrawWindow(dialog.GetSafeHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  EXPECT_GE(button.m_nDraws, 1);
+  framework::WindowDC dc(button.GetSafeHwnd());
+  EXPECT_EQ(::GetPixel(dc, 2, 2), kBlue);
+  dialog.DestroyWindow();
+}
+
+class ToolTipTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_dialog.Create(nullptr));
+    ASSERT_TRUE(m_tip.Create(m_dialog.GetSafeHwnd()));
+    m_tip.Activate(true);
+  }
+  void TearDown() override {
+    m_tip.DestroyWindow();
+    m_dialog.DestroyWindow();
+  }
+  HWND Item(int id) const { return m_dialog.GetDlgItem(id); }
+  framework::Dialog m_dialog{IDD_TEST_MODAL};
+  framework::ToolTipCtrl m_tip;
+};
+
+TEST_F(ToolTipTest, ToolsAreAddedUpdatedAndDeleted) {
+  EXPECT_EQ(m_tip.GetToolCount(), 0);
+  ASSERT_TRUE(m_tip.AddTool(Item(IDC_TEST_EDIT), L"ファイル名"));
+  ASSERT_TRUE(m_tip.AddTool(Item(IDC_TEST_BUTTON), static_cast<UINT>(IDS_TEST_TIP)));
+  ASSERT_TRUE(m_tip.AddTool(UINT_PTR{7}, RECT{0, 0, 10, 10}, L"area"));
+  EXPECT_EQ(m_tip.GetToolCount(), 3);
+  EXPECT_EQ(m_tip.GetToolText(Item(IDC_TEST_BUTTON)), L"オプション設定");
+  EXPECT_TRUE(m_tip.HasTool(UINT_PTR{7}));
+
+  m_tip.UpdateTipText(Item(IDC_TEST_EDIT), L"新しい説明");
+  EXPECT_EQ(m_tip.GetToolText(Item(IDC_TEST_EDIT)), L"新しい説明");
+  EXPECT_EQ(m_tip.GetToolText(Item(IDC_TEST_BUTTON)), L"オプション設定") << "only the named tool changes";
+
+  m_tip.DelTool(Item(IDC_TEST_EDIT));
+  EXPECT_FALSE(m_tip.HasTool(Item(IDC_TEST_EDIT)));
+  EXPECT_TRUE(m_tip.HasTool(Item(IDC_TEST_BUTTON)));
+  m_tip.DelTool(UINT_PTR{7});
+  EXPECT_EQ(m_tip.GetToolCount(), 1);
+  EXPECT_FALSE(m_tip.HasTool(Item(IDC_TEST_CHECK)));
+}
+
+TEST_F(ToolTipTest, TrackingTipAppearsWherePlacedAndGoesWhenDeactivated) {
+  HWND owner = m_dialog.GetSafeHwnd();
+  ASSERT_TRUE(m_tip.AddTool(owner, L"", TTF_TRACK | TTF_ABSOLUTE));
+  m_tip.UpdateTipText(owner, L"バルーン");
+  m_tip.TrackPosition(220, 140);
+  m_tip.TrackActivate(owner, true);
+  EXPECT_TRUE(framework_test::PumpUntil([&] { return ::IsWindowVisible(m_tip.GetSafeHwnd()) != FALSE; }, 1000));
+  RECT rect{};
+  ::GetWindowRect(m_tip.GetSafeHwnd(), &rect);
+  // The control may shift the window by its frame.
+  EXPECT_NEAR(rect.left, 220, 3);
+  EXPECT_NEAR(rect.top, 140, 3);
+  m_tip.TrackPosition(300, 200);
+  ::GetWindowRect(m_tip.GetSafeHwnd(), &rect);
+  EXPECT_NEAR(rect.left, 300, 3);
+  m_tip.TrackActivate(owner, false);
+  EXPECT_FALSE(::IsWindowVisible(m_tip.GetSafeHwnd()));
+}
+
+TEST_F(ToolTipTest, CustomColoursAndTitleAreKept) {
+  const COLORREF background = m_tip.GetTipBkColor();
+  m_tip.SetTipBkColor(RGB(255, 255, 225));
+  m_tip.SetTipTextColor(RGB(0, 0, 0));
+  EXPECT_EQ(m_tip.GetTipBkColor(), RGB(255, 255, 225));
+  EXPECT_EQ(m_tip.GetTipTextColor(), RGB(0, 0, 0));
+  m_tip.SetTipBkColor(background);
+  EXPECT_EQ(m_tip.GetTipBkColor(), background);
+  EXPECT_TRUE(m_tip.SetTitle(TTI_INFO, L"エラー"));
+}
+
+TEST_F(ToolTipTest, RelayedMouseMoveOverAToolShowsItsTip) {
+  HWND edit = Item(IDC_TEST_EDIT);
+  ASSERT_TRUE(m_tip.AddTool(edit, L"ファイル名"));
+  m_tip.SetDelayTime(TTDT_INITIAL, 1);
+  RECT rect{};
+  ::GetWindowRect(edit, &rect);
+  const POINT centre{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+  ::SetCursorPos(centre.x, centre.y);
+  POINT client = centre;
+  ::ScreenToClient(edit, &client);
+  MSG move{edit, WM_MOUSEMOVE, 0, MAKELPARAM(client.x, client.y), ::GetTickCount(), centre};
+  m_tip.RelayEvent(&move);
+  EXPECT_TRUE(framework_test::PumpUntil([&] { return ::IsWindowVisible(m_tip.GetSafeHwnd()) != FALSE; }, 2000));
+  // Keyboard messages are not the tooltip's business and must not disturb it.
+  MSG key{edit, WM_KEYDOWN, 'A', 0, ::GetTickCount(), centre};
+  m_tip.RelayEvent(&key);
+  EXPECT_TRUE(::IsWindowVisible(m_tip.GetSafeHwnd()));
+}
+
+}  // namespace
