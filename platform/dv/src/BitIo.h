@@ -1,0 +1,43 @@
+// Bit access in big-endian bit order (first bit is the most significant bit of the first byte).
+#pragma once
+
+#include <cstdint>
+
+namespace dv::bits {
+
+// The 16 bits starting at bit `pos`; the buffer must hold 3 readable bytes from pos / 8.
+inline uint32_t Peek16(const uint8_t* buf, int pos) {
+    const uint8_t* p = buf + (pos >> 3);
+    const uint32_t v = (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | uint32_t(p[2]);
+    return (v >> (8 - (pos & 7))) & 0xFFFF;
+}
+
+// `n` bits (n <= 16) at bit `pos`, right-aligned.
+inline uint32_t Read(const uint8_t* buf, int pos, int n) { return Peek16(buf, pos) >> (16 - n); }
+
+// Overwrites `n` bits (n <= 24) at bit `pos` with the low bits of `value`; the buffer must hold
+// 4 writable bytes from pos / 8.
+inline void Write(uint8_t* buf, int pos, uint32_t value, int n) {
+    if (n <= 0) return;
+    uint8_t* p = buf + (pos >> 3);
+    const int shift = 32 - (pos & 7) - n;
+    const uint32_t mask = ((n == 32 ? 0u : (1u << n)) - 1u) << shift;
+    uint32_t word = (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+    word = (word & ~mask) | ((value << shift) & mask);
+    p[0] = uint8_t(word >> 24);
+    p[1] = uint8_t(word >> 16);
+    p[2] = uint8_t(word >> 8);
+    p[3] = uint8_t(word);
+}
+
+// Copies bits [from, to) of `src` to bit `dst` of `out`.
+inline void Copy(const uint8_t* src, int from, int to, uint8_t* out, int dst) {
+    while (from < to) {
+        const int n = (to - from) < 16 ? (to - from) : 16;
+        Write(out, dst, Read(src, from, n), n);
+        from += n;
+        dst += n;
+    }
+}
+
+}  // namespace dv::bits

@@ -1,0 +1,194 @@
+#include "Dct.h"
+
+#include <cmath>
+
+namespace dv::dct {
+namespace {
+
+constexpr float kSqrt2 = 1.414213562f;
+constexpr float kInvSqrt2 = 0.707106781f;
+
+// Orthonormal n-point DCT basis: basis[k][i] = c(k) cos((2i + 1) k pi / 2n).
+struct Basis {
+    float c8[8][8];
+    float c4[4][4];
+    float c2[2][2];
+    Basis() {
+        const double pi = 3.14159265358979323846;
+        auto fill = [&](int n, auto& table) {
+            for (int k = 0; k < n; ++k)
+                for (int i = 0; i < n; ++i)
+                    table[k][i] = float((k == 0 ? std::sqrt(1.0 / n) : std::sqrt(2.0 / n)) *
+                                        std::cos((2 * i + 1) * k * pi / (2.0 * n)));
+        };
+        fill(8, c8);
+        fill(4, c4);
+        fill(2, c2);
+    }
+};
+const Basis& TheBasis() {
+    static const Basis basis;
+    return basis;
+}
+
+inline void InverseAan1D(float* d, int stride) {
+    float tmp0 = d[0], tmp1 = d[2 * stride], tmp2 = d[4 * stride], tmp3 = d[6 * stride];
+    float tmp10 = tmp0 + tmp2, tmp11 = tmp0 - tmp2;
+    float tmp13 = tmp1 + tmp3, tmp12 = (tmp1 - tmp3) * kSqrt2 - tmp13;
+    tmp0 = tmp10 + tmp13;
+    tmp3 = tmp10 - tmp13;
+    tmp1 = tmp11 + tmp12;
+    tmp2 = tmp11 - tmp12;
+
+    const float tmp4 = d[stride], tmp5 = d[3 * stride], tmp6 = d[5 * stride], tmp7 = d[7 * stride];
+    const float z13 = tmp6 + tmp5, z10 = tmp6 - tmp5, z11 = tmp4 + tmp7, z12 = tmp4 - tmp7;
+    const float o7 = z11 + z13;
+    const float o11 = (z11 - z13) * kSqrt2;
+    const float z5 = (z10 + z12) * 1.847759065f;
+    const float o10 = z5 - z12 * 1.082392200f;
+    const float o12 = z5 - z10 * 2.613125930f;
+    const float o6 = o12 - o7;
+    const float o5 = o11 - o6;
+    const float o4 = o10 - o5;
+
+    d[0] = tmp0 + o7;
+    d[7 * stride] = tmp0 - o7;
+    d[stride] = tmp1 + o6;
+    d[6 * stride] = tmp1 - o6;
+    d[2 * stride] = tmp2 + o5;
+    d[5 * stride] = tmp2 - o5;
+    d[3 * stride] = tmp3 + o4;
+    d[4 * stride] = tmp3 - o4;
+}
+
+inline void ForwardAan1D(float* d, int stride) {
+    const float tmp0 = d[0] + d[7 * stride], tmp7 = d[0] - d[7 * stride];
+    const float tmp1 = d[stride] + d[6 * stride], tmp6 = d[stride] - d[6 * stride];
+    const float tmp2 = d[2 * stride] + d[5 * stride], tmp5 = d[2 * stride] - d[5 * stride];
+    const float tmp3 = d[3 * stride] + d[4 * stride], tmp4 = d[3 * stride] - d[4 * stride];
+
+    float tmp10 = tmp0 + tmp3, tmp13 = tmp0 - tmp3, tmp11 = tmp1 + tmp2, tmp12 = tmp1 - tmp2;
+    d[0] = tmp10 + tmp11;
+    d[4 * stride] = tmp10 - tmp11;
+    const float z1 = (tmp12 + tmp13) * kInvSqrt2;
+    d[2 * stride] = tmp13 + z1;
+    d[6 * stride] = tmp13 - z1;
+
+    tmp10 = tmp4 + tmp5;
+    tmp11 = tmp5 + tmp6;
+    tmp12 = tmp6 + tmp7;
+    const float z5 = (tmp10 - tmp12) * 0.382683433f;
+    const float z2 = 0.541196100f * tmp10 + z5;
+    const float z4 = 1.306562965f * tmp12 + z5;
+    const float z3 = tmp11 * kInvSqrt2;
+    const float z11 = tmp7 + z3, z13 = tmp7 - z3;
+    d[5 * stride] = z13 + z2;
+    d[3 * stride] = z13 - z2;
+    d[stride] = z11 + z4;
+    d[7 * stride] = z11 - z4;
+}
+
+}  // namespace
+
+void InverseAan88(float block[64]) {
+    for (int col = 0; col < 8; ++col) {
+        float* c = block + col;
+        // Columns holding only their DC spread it unchanged.
+        if (c[8] == 0 && c[16] == 0 && c[24] == 0 && c[32] == 0 && c[40] == 0 && c[48] == 0 && c[56] == 0) {
+            c[8] = c[16] = c[24] = c[32] = c[40] = c[48] = c[56] = c[0];
+            continue;
+        }
+        InverseAan1D(c, 8);
+    }
+    for (int row = 0; row < 8; ++row) InverseAan1D(block + row * 8, 1);
+}
+
+void ForwardAan88(float block[64]) {
+    for (int row = 0; row < 8; ++row) ForwardAan1D(block + row * 8, 1);
+    for (int col = 0; col < 8; ++col) ForwardAan1D(block + col, 8);
+}
+
+void Inverse248(const float coeffs[64], float samples[64]) {
+    const Basis& b = TheBasis();
+    float rows[8][8];  // rows after the horizontal inverse: 2u sum, 2u + 1 difference
+    for (int r = 0; r < 8; ++r)
+        for (int x = 0; x < 8; ++x) {
+            float acc = 0;
+            for (int h = 0; h < 8; ++h) acc += b.c8[h][x] * coeffs[r * 8 + h];
+            rows[r][x] = acc;
+        }
+    for (int x = 0; x < 8; ++x)
+        for (int z = 0; z < 4; ++z) {
+            float s = 0, d = 0;
+            for (int u = 0; u < 4; ++u) {
+                s += b.c4[u][z] * rows[2 * u][x];
+                d += b.c4[u][z] * rows[2 * u + 1][x];
+            }
+            samples[(2 * z) * 8 + x] = (s + d) * kInvSqrt2;
+            samples[(2 * z + 1) * 8 + x] = (s - d) * kInvSqrt2;
+        }
+}
+
+void Forward248(const float samples[64], float coeffs[64]) {
+    const Basis& b = TheBasis();
+    float rows[8][8];
+    for (int x = 0; x < 8; ++x)
+        for (int u = 0; u < 4; ++u) {
+            float s = 0, d = 0;
+            for (int z = 0; z < 4; ++z) {
+                const float even = samples[(2 * z) * 8 + x], odd = samples[(2 * z + 1) * 8 + x];
+                s += b.c4[u][z] * (even + odd);
+                d += b.c4[u][z] * (even - odd);
+            }
+            rows[2 * u][x] = s * kInvSqrt2;
+            rows[2 * u + 1][x] = d * kInvSqrt2;
+        }
+    for (int r = 0; r < 8; ++r)
+        for (int h = 0; h < 8; ++h) {
+            float acc = 0;
+            for (int x = 0; x < 8; ++x) acc += b.c8[h][x] * rows[r][x];
+            coeffs[r * 8 + h] = acc;
+        }
+}
+
+void InverseReduced(const float coeffs[64], int n, float* samples) {
+    const Basis& b = TheBasis();
+    const float scale = float(n) / 8.0f;
+    float tmp[4][4];
+    for (int v = 0; v < n; ++v)
+        for (int x = 0; x < n; ++x) {
+            float acc = 0;
+            for (int h = 0; h < n; ++h) acc += (n == 4 ? b.c4[h][x] : b.c2[h][x]) * coeffs[v * 8 + h];
+            tmp[v][x] = acc;
+        }
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            float acc = 0;
+            for (int v = 0; v < n; ++v) acc += (n == 4 ? b.c4[v][y] : b.c2[v][y]) * tmp[v][x];
+            samples[y * n + x] = acc * scale;
+        }
+}
+
+void ForwardReference88(const float samples[64], float coeffs[64]) {
+    const Basis& b = TheBasis();
+    for (int v = 0; v < 8; ++v)
+        for (int h = 0; h < 8; ++h) {
+            double acc = 0;
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 8; ++x) acc += double(b.c8[v][y]) * b.c8[h][x] * samples[y * 8 + x];
+            coeffs[v * 8 + h] = float(acc);
+        }
+}
+
+void InverseReference88(const float coeffs[64], float samples[64]) {
+    const Basis& b = TheBasis();
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            double acc = 0;
+            for (int v = 0; v < 8; ++v)
+                for (int h = 0; h < 8; ++h) acc += double(b.c8[v][y]) * b.c8[h][x] * coeffs[v * 8 + h];
+            samples[y * 8 + x] = float(acc);
+        }
+}
+
+}  // namespace dv::dct

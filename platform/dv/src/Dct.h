@@ -1,0 +1,28 @@
+// Forward and inverse DCTs of the 8-8 and 2-4-8 kinds, in single precision.
+#pragma once
+
+namespace dv::dct {
+
+// Inverse 8-8 DCT of AAN-prescaled coefficients (orthonormal coefficient (v, h) multiplied by
+// kAanScale[v] * kAanScale[h] / 8), in place; the results are sample values around 0.
+void InverseAan88(float block[64]);
+
+// Inverse 2-4-8 DCT of orthonormal coefficients (rows 2u: field sum, 2u + 1: field difference).
+void Inverse248(const float coeffs[64], float samples[64]);
+
+// Inverse of the low n x n frequencies (n = 4 or 2) of orthonormal 8-8 coefficients, giving the
+// n x n averages of the block's samples.
+void InverseReduced(const float coeffs[64], int n, float* samples);
+
+// Forward 8-8 DCT, in place; results are orthonormal coefficients times kAanScale[v] *
+// kAanScale[h] * 8.
+void ForwardAan88(float block[64]);
+
+// Forward 2-4-8 DCT giving orthonormal coefficients.
+void Forward248(const float samples[64], float coeffs[64]);
+
+// The orthonormal 8-8 transforms computed straight from their definition (for checks).
+void ForwardReference88(const float samples[64], float coeffs[64]);
+void InverseReference88(const float coeffs[64], float samples[64]);
+
+}  // namespace dv::dct

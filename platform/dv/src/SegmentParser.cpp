@@ -1,0 +1,111 @@
+#include "SegmentParser.h"
+
+#include "BitIo.h"
+
+#include <cstring>
+
+namespace dv {
+
+using namespace tables;
+
+void SegmentParser::Pool::Append(const uint8_t* src, int from, int to) {
+    if (to <= from) return;
+    bits::Copy(src, from, to, buf, nEnd);
+    nEnd += to - from;
+}
+
+void SegmentParser::ReadCodes(ParsedBlock& block, State& state, const uint8_t* buf, int& pos, int end) {
+    const auto& table = VlcDecodeTable();
+    const uint8_t* scan = block.nMode ? kScan248 : kScan88;
+    while (true) {
+        const VlcDecodeEntry e = table[bits::Peek16(buf, pos)];
+        if (e.nBits > end - pos) return;  // cut off: continues elsewhere
+        pos += e.nBits;
+        if (e.nRun == kEobRun) {
+            state.bDone = true;
+            return;
+        }
+        const int at = state.nPos + e.nRun;
+        if (e.nBits == 0 || at > 63) {  // runs past the block: the rest of this block is unreadable
+            state.bDone = state.bDamaged = true;
+            return;
+        }
+        if (e.nLevel != 0) {
+            const int n = block.nCount++;
+            block.index[n] = scan[at];
+            block.scan[n] = uint8_t(at);
+            block.level[n] = e.nLevel;
+        }
+        state.nPos = uint8_t(at + 1);
+    }
+}
+
+void SegmentParser::Continue(ParsedBlock& block, State& state, Pool& pool) {
+    // The cut-off start of the block's next code goes just before the unread pool bits; the bits
+    // it overwrites have been read already (the headroom covers the first block).
+    pool.nPos -= state.nPartialBits;
+    bits::Write(pool.buf, pool.nPos, state.nPartial, state.nPartialBits);
+    int pos = pool.nPos;
+    ReadCodes(block, state, pool.buf, pos, pool.nEnd);
+    if (state.bDone) {
+        state.nPartialBits = 0;
+        pool.nPos = pos;
+        return;
+    }
+    state.nPartialBits = uint8_t(pool.nEnd - pos);
+    state.nPartial = bits::Read(pool.buf, pos, state.nPartialBits);
+    pool.nPos = pool.nEnd;
+}
+
+void SegmentParser::Parse(const uint8_t* const payloads[kMacroblocksPerSegment],
+                          ParsedMacroblock out[kMacroblocksPerSegment]) {
+    for (int m = 0; m < kMacroblocksPerSegment; ++m) std::memcpy(m_segment + m * kSlotBytes, payloads[m], dif::kBlockPayload);
+    std::memset(m_segment + kMacroblocksPerSegment * kSlotBytes, 0, 8);
+    m_segmentPool.Reset();
+
+    for (int m = 0; m < kMacroblocksPerSegment; ++m) {
+        ParsedMacroblock& mb = out[m];
+        const uint8_t* slot = m_segment + m * kSlotBytes;
+        mb.nQno = slot[0] & 0x0F;
+        const int base = m * kSlotBytes * 8;
+        // Round 1: every block in its own area.
+        for (int b = 0; b < kBlocksPerMacroblock; ++b) {
+            ParsedBlock& block = mb.blocks[b];
+            State& state = m_states[m][b];
+            int pos = base + kBlockStartBit[b];
+            const int end = pos + kBlockBits[b];
+            const uint32_t dc = bits::Read(m_segment, pos, 9);
+            block.nDc = int16_t(dc >= 256 ? int(dc) - 512 : int(dc));
+            block.nMode = uint8_t(bits::Read(m_segment, pos + 9, 1));
+            block.nClass = uint8_t(bits::Read(m_segment, pos + 10, 2));
+            block.nCount = 0;
+            state = State{1, false, false, 0, 0, 0, 0};
+            pos += kBlockHeaderBits;
+            ReadCodes(block, state, m_segment, pos, end);
+            if (state.bDone) {
+                if (!state.bDamaged) {
+                    state.nLeftFrom = pos;
+                    state.nLeftTo = end;
+                }
+            } else {
+                state.nPartialBits = uint8_t(end - pos);
+                state.nPartial = bits::Read(m_segment, pos, state.nPartialBits);
+            }
+        }
+        // Round 2: unfinished blocks continue in the free space of finished ones, in block order.
+        m_mbPool.Reset();
+        for (int b = 0; b < kBlocksPerMacroblock; ++b) {
+            const State& state = m_states[m][b];
+            if (state.bDone) m_mbPool.Append(m_segment, state.nLeftFrom, state.nLeftTo);
+        }
+        for (int b = 0; b < kBlocksPerMacroblock; ++b)
+            if (!m_states[m][b].bDone) Continue(mb.blocks[b], m_states[m][b], m_mbPool);
+        m_segmentPool.Append(m_mbPool.buf, m_mbPool.nPos, m_mbPool.nEnd);
+    }
+    // Round 3: what is still unfinished continues in the free space left in the whole segment.
+    for (int m = 0; m < kMacroblocksPerSegment; ++m)
+        for (int b = 0; b < kBlocksPerMacroblock; ++b)
+            if (!m_states[m][b].bDone) Continue(out[m].blocks[b], m_states[m][b], m_segmentPool);
+}
+
+}  // namespace dv
