@@ -1,0 +1,333 @@
+// Files written by the writer read back through the parser: both types and systems, aspect,
+// audio rates, dropped frames anywhere, several AVIX segments, and the writer's limits.
+
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "avi/AviParser.h"
+#include "avi/ByteOrder.h"
+#include "avi/Timecode.h"
+
+using namespace avitest;
+using avi::AviResult;
+using avi::AviType;
+using avi::VideoSystem;
+
+namespace {
+
+struct RoundTripCase {
+    AviType type;
+    VideoSystem system;
+    bool bWide;
+    std::uint32_t nRate;
+    std::vector<std::uint32_t> drops;
+    std::uint32_t nFrames;
+};
+
+class RoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
+
+std::string CaseName(const ::testing::TestParamInfo<RoundTripCase>& info)
+{
+    const auto& c = info.param;
+    return std::string(c.type == AviType::Type1 ? "Type1" : "Type2") +
+           (c.system == VideoSystem::System625_50 ? "_625" : "_525") + (c.bWide ? "_16x9" : "_4x3") + "_" +
+           std::to_string(c.nRate) + "_" + std::to_string(info.index);
+}
+
+} // namespace
+
+TEST_P(RoundTrip, ParserGivesBackWhatWasWritten)
+{
+    const RoundTripCase& c = GetParam();
+    Recording rec;
+    rec.spec.system = c.system;
+    rec.spec.bWide = c.bWide;
+    rec.spec.nSampleRate = c.nRate;
+    rec.spec.timecode = {1, 2, 3, 4};
+    rec.options = OptionsFor(c.type, rec.spec);
+    rec.drops = c.drops;
+    rec.nFrames = c.nFrames;
+    avi::MemoryFile file;
+    ASSERT_EQ(WriteRecording(file, rec), AviResult::Ok);
+
+    avi::AviParser parser;
+    ASSERT_EQ(parser.Parse(file), AviResult::Ok);
+    EXPECT_EQ(parser.AviTypeCode(), static_cast<int>(c.type));
+    EXPECT_EQ(parser.GetVideoSystem(), c.system);
+    EXPECT_EQ(parser.GetIndexSource(), avi::IndexSource::OpenDml);
+    EXPECT_EQ(parser.DeclaredLength(), c.nFrames);
+    EXPECT_EQ(parser.OdmlTotalFrames(), c.nFrames);
+    EXPECT_TRUE(parser.IsConsistent());
+    EXPECT_TRUE(parser.Problems().empty());
+    EXPECT_EQ(parser.DroppedFrames(), c.drops);
+    const auto& video = parser.Streams()[0];
+    ASSERT_TRUE(video.bHasDvInfo);
+    EXPECT_EQ(video.dvInfo, rec.options.dvInfo);
+
+    for (std::uint32_t n = 0; n < c.nFrames; ++n) {
+        Bytes frame;
+        const bool bDropped = std::binary_search(c.drops.begin(), c.drops.end(), n);
+        ASSERT_EQ(parser.ReadFrame(n, frame), bDropped ? AviResult::Dropped : AviResult::Ok) << n;
+        if (!bDropped)
+            ASSERT_EQ(StampOf(frame), n);
+    }
+    Bytes frame;
+    EXPECT_EQ(parser.ReadFrame(c.nFrames, frame), AviResult::OutOfRange);
+
+    if (c.type == AviType::Type2) {
+        ASSERT_EQ(parser.AudioStream(), 1);
+        const auto& audio = parser.Streams()[1];
+        const std::uint32_t rate = audio.wave.nSamplesPerSec;
+        const std::uint16_t align = audio.wave.nBlockAlign;
+        EXPECT_EQ(rate, c.nRate);
+        EXPECT_EQ(align, 4);
+        // One chunk per recorded frame, each holding that frame's samples.
+        ASSERT_EQ(parser.AudioChunks().size(), c.nFrames - c.drops.size());
+        std::uint64_t blocks = 0;
+        std::uint32_t chunk = 0;
+        for (std::uint32_t n = 0; n < c.nFrames; ++n) {
+            if (std::binary_search(c.drops.begin(), c.drops.end(), n))
+                continue;
+            Bytes pcm;
+            ASSERT_EQ(parser.ReadChunk(parser.AudioChunks()[chunk++], pcm), AviResult::Ok);
+            ASSERT_EQ(pcm, MakePcmForFrame(c.system, c.nRate, n));
+            blocks += pcm.size() / 4;
+        }
+        EXPECT_EQ(audio.header.dwLength, blocks);
+    } else {
+        EXPECT_EQ(parser.AudioStream(), -1);
+        EXPECT_TRUE(parser.AudioChunks().empty());
+    }
+
+    // The first recorded frame's packs come back as they were written.
+    for (std::uint32_t n = 0; n < c.nFrames; ++n) {
+        if (parser.ReadFrame(n, frame) != AviResult::Ok)
+            continue;
+        avi::DvFrameFacts facts;
+        avi::ReadDvFrameFacts(frame, &facts);
+        EXPECT_EQ(facts.nWide, c.bWide ? 1 : 0);
+        EXPECT_EQ(facts.timecode, (avi::Timecode{1, 2, 3, 4}));
+        break;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TypesSystemsAspectsRates, RoundTrip,
+    ::testing::Values(RoundTripCase{AviType::Type1, VideoSystem::System525_60, false, 48000, {}, 40},
+                      RoundTripCase{AviType::Type1, VideoSystem::System625_50, true, 32000, {0, 1, 2}, 40},
+                      RoundTripCase{AviType::Type1, VideoSystem::System525_60, true, 48000, {17, 18, 30}, 45},
+                      RoundTripCase{AviType::Type2, VideoSystem::System525_60, false, 48000, {0, 20, 44}, 45},
+                      RoundTripCase{AviType::Type2, VideoSystem::System625_50, false, 48000, {100, 101}, 130},
+                      RoundTripCase{AviType::Type2, VideoSystem::System625_50, true, 32000, {5, 6, 7, 8}, 30},
+                      RoundTripCase{AviType::Type2, VideoSystem::System525_60, true, 32000, {29}, 30},
+                      RoundTripCase{AviType::Type2, VideoSystem::System525_60, false, 44100, {}, 12}),
+    CaseName);
+
+TEST(AviWriter, SeveralSegmentsKeepFrameOrderAndDrops)
+{
+    Recording rec;
+    rec.spec.system = VideoSystem::System625_50;
+    rec.options = OptionsFor(AviType::Type2, rec.spec);
+    rec.options.nSegmentBytes = 1u << 20; // about six frames with audio per segment
+    rec.nFrames = 60;
+    rec.drops = {0, 6, 7, 8, 25, 59};
+    avi::MemoryFile file;
+    ASSERT_EQ(WriteRecording(file, rec), AviResult::Ok);
+
+    avi::AviParser parser;
+    ASSERT_EQ(parser.Parse(file), AviResult::Ok);
+    EXPECT_GE(parser.Segments().size(), 8u);
+    EXPECT_TRUE(parser.IsConsistent());
+    EXPECT_EQ(parser.DroppedFrames(), rec.drops);
+    EXPECT_EQ(parser.AudioChunks().size(), rec.nFrames - rec.drops.size());
+    for (std::size_t s = 0; s < parser.Segments().size(); ++s) {
+        const auto& seg = parser.Segments()[s];
+        EXPECT_NE(seg.nMoviPos, 0u) << s;
+        EXPECT_LE(seg.nRiffEnd - seg.nRiffPos, rec.options.nSegmentBytes + 200000) << s;
+        if (s + 1 < parser.Segments().size())
+            EXPECT_EQ(seg.nRiffEnd, parser.Segments()[s + 1].nRiffPos) << s;
+    }
+    Bytes frame;
+    for (std::uint32_t n = 0; n < rec.nFrames; ++n)
+        if (parser.ReadFrame(n, frame) == AviResult::Ok)
+            ASSERT_EQ(StampOf(frame), n);
+    // avih counts only the frames of the first RIFF, for readers that know no extensions.
+    EXPECT_LT(parser.MainHeader().dwTotalFrames, rec.nFrames);
+    EXPECT_GT(parser.MainHeader().dwTotalFrames, 0u);
+}
+
+TEST(AviWriter, FullStandardIndexContinuesInAnotherOne)
+{
+    // Small frames fill a standard index long before the segment is full.
+    avi::AviWriterOptions o;
+    o.type = AviType::Type1;
+    o.nSegmentBytes = 64 * 1024;
+    avi::MemoryFile file;
+    avi::AviWriter writer;
+    ASSERT_EQ(writer.Open(file, o), AviResult::Ok);
+    const std::uint32_t total = 2000;
+    for (std::uint32_t n = 0; n < total; ++n) {
+        if (n % 3 == 1) {
+            ASSERT_EQ(writer.WriteDroppedFrame(), AviResult::Ok);
+            continue;
+        }
+        Bytes small(16, 0);
+        avi::WriteLe32(small.data(), n);
+        ASSERT_EQ(writer.WriteVideoFrame(small), AviResult::Ok);
+    }
+    ASSERT_EQ(writer.Finish(), AviResult::Ok);
+    avi::AviParser parser;
+    ASSERT_EQ(parser.Parse(file), AviResult::Ok);
+    EXPECT_TRUE(parser.IsConsistent());
+    EXPECT_GT(parser.Streams()[0].vecSuperIndex.size(), 3u);
+    ASSERT_EQ(parser.Frames().size(), total);
+    Bytes data;
+    for (std::uint32_t n = 0; n < total; ++n) {
+        if (n % 3 == 1) {
+            ASSERT_TRUE(parser.Frames()[n].IsDropped()) << n;
+        } else {
+            ASSERT_EQ(parser.ReadFrame(n, data), AviResult::Ok);
+            ASSERT_EQ(avi::ReadLe32(data.data()), n);
+        }
+    }
+}
+
+TEST(AviWriter, FullSuperIndexRefusesMoreFramesButFileStaysValid)
+{
+    Recording rec;
+    rec.options = OptionsFor(AviType::Type1, rec.spec);
+    rec.options.nSegmentBytes = 512 * 1024; // four frames a segment
+    rec.options.nSuperIndexEntries = 3;
+    avi::MemoryFile file;
+    avi::AviWriter writer;
+    ASSERT_EQ(writer.Open(file, rec.options), AviResult::Ok);
+    AviResult hr = AviResult::Ok;
+    std::uint32_t written = 0;
+    for (; written < 100; ++written) {
+        hr = writer.WriteVideoFrame(MakeDvFrame(rec.spec, written));
+        if (hr != AviResult::Ok)
+            break;
+    }
+    EXPECT_EQ(hr, AviResult::IndexFull);
+    EXPECT_GT(written, 6u);
+    ASSERT_EQ(writer.Finish(), AviResult::Ok);
+    avi::AviParser parser;
+    ASSERT_EQ(parser.Parse(file), AviResult::Ok);
+    EXPECT_TRUE(parser.IsConsistent());
+    EXPECT_EQ(parser.Frames().size(), written);
+}
+
+TEST(AviWriter, CheckpointsDoNotChangeTheFinishedFile)
+{
+    for (AviType type : {AviType::Type1, AviType::Type2}) {
+        Recording rec;
+        rec.options = OptionsFor(type, rec.spec);
+        rec.options.nSegmentBytes = 1u << 20;
+        rec.nFrames = 50;
+        rec.drops = {3, 4, 31};
+        avi::MemoryFile withoutCheckpoints;
+        rec.options.bCheckpoints = false;
+        ASSERT_EQ(WriteRecording(withoutCheckpoints, rec), AviResult::Ok);
+        avi::MemoryFile everyFrame;
+        rec.options.bCheckpoints = true;
+        rec.options.nCheckpointFrames = 1;
+        ASSERT_EQ(WriteRecording(everyFrame, rec), AviResult::Ok);
+        EXPECT_TRUE(withoutCheckpoints.Bytes() == everyFrame.Bytes()) << static_cast<int>(type);
+    }
+}
+
+TEST(AviWriter, HeaderHasTheLayoutTheFileReadersRelyOn)
+{
+    Recording rec;
+    rec.options = OptionsFor(AviType::Type2, rec.spec);
+    rec.nFrames = 3;
+    avi::MemoryFile file;
+    ASSERT_EQ(WriteRecording(file, rec), AviResult::Ok);
+    const Bytes& b = file.Bytes();
+    auto code = [&](std::size_t pos) { return std::string(b.begin() + pos, b.begin() + pos + 4); };
+    // The fixed blocks the type tests read: RIFF/AVI, LIST/hdrl, avih (64), LIST/strl, strh.
+    EXPECT_EQ(code(0), "RIFF");
+    EXPECT_EQ(code(8), "AVI ");
+    EXPECT_EQ(code(12), "LIST");
+    EXPECT_EQ(code(20), "hdrl");
+    EXPECT_EQ(code(24), "avih");
+    EXPECT_EQ(code(88), "LIST");
+    EXPECT_EQ(code(96), "strl");
+    EXPECT_EQ(code(100), "strh");
+    EXPECT_EQ(code(108), "vids");
+    EXPECT_EQ(code(112), "dvsd");
+    EXPECT_EQ(avi::ReadLe32(&b[100 + 28]), 1001u); // dwScale
+    EXPECT_EQ(avi::ReadLe32(&b[100 + 32]), 30000u); // dwRate
+    EXPECT_EQ(avi::ReadLe32(&b[100 + 40]), 3u);    // dwLength
+    // Every chunk before the super index has an even size, and "indx" follows "strf".
+    std::size_t pos = 164;
+    EXPECT_EQ(code(pos), "strf");
+    const std::uint32_t strfSize = avi::ReadLe32(&b[pos + 4]);
+    EXPECT_EQ(strfSize % 2, 0u);
+    pos += 8 + strfSize;
+    EXPECT_EQ(code(pos), "indx");
+    EXPECT_EQ(avi::ReadLe32(&b[pos + 12]), 1u); // nEntriesInUse
+    const std::uint64_t ix = avi::ReadLe64(&b[pos + 32]);
+    EXPECT_EQ(code(ix), "ix00");
+    EXPECT_EQ(avi::ReadLe32(&b[ix + 12]), 3u);
+}
+
+TEST(AviWriter, RefusesBadArgumentsAndCallsOutOfOrder)
+{
+    avi::MemoryFile file;
+    avi::AviWriter writer;
+    EXPECT_EQ(writer.WriteVideoFrame(Bytes(10)), AviResult::InvalidState);
+    avi::AviWriterOptions o;
+    o.nSegmentBytes = 1000;
+    EXPECT_EQ(writer.Open(file, o), AviResult::InvalidArgument);
+    o.nSegmentBytes = 8ull << 30;
+    EXPECT_EQ(writer.Open(file, o), AviResult::InvalidArgument);
+    o = avi::AviWriterOptions();
+    ASSERT_EQ(writer.Open(file, o), AviResult::Ok);
+    EXPECT_EQ(writer.WriteAudio(Bytes(8)), AviResult::InvalidArgument); // Type 1 has no audio stream
+    EXPECT_EQ(writer.WriteVideoFrame(Bytes()), AviResult::InvalidArgument);
+    ASSERT_EQ(writer.Finish(), AviResult::Ok);
+    EXPECT_EQ(writer.WriteDroppedFrame(), AviResult::InvalidState);
+    EXPECT_EQ(writer.Finish(), AviResult::InvalidState);
+
+    avi::AviWriter type2;
+    avi::MemoryFile file2;
+    o.type = AviType::Type2;
+    ASSERT_EQ(type2.Open(file2, o), AviResult::Ok);
+    EXPECT_EQ(type2.WriteAudio(Bytes(6)), AviResult::InvalidArgument); // not whole sample blocks
+}
+
+namespace {
+// A file that fails every write after the first n bytes.
+class FailingFile final : public avi::FileIo {
+public:
+    explicit FailingFile(std::uint64_t limit) : m_nLimit(limit) {}
+    bool ReadAt(std::uint64_t pos, void* b, std::size_t n, std::size_t* pRead) override { return m_file.ReadAt(pos, b, n, pRead); }
+    bool WriteAt(std::uint64_t pos, const void* d, std::size_t n) override
+    {
+        return pos + n <= m_nLimit && m_file.WriteAt(pos, d, n);
+    }
+    bool GetSize(std::uint64_t* p) override { return m_file.GetSize(p); }
+    bool Truncate(std::uint64_t s) override { return m_file.Truncate(s); }
+    bool Flush(bool b) override { return m_file.Flush(b); }
+
+private:
+    avi::MemoryFile m_file;
+    std::uint64_t m_nLimit;
+};
+} // namespace
+
+TEST(AviWriter, DiskFullIsReportedAndStops)
+{
+    Recording rec;
+    rec.options = OptionsFor(AviType::Type1, rec.spec);
+    FailingFile file(1u << 20);
+    avi::AviWriter writer;
+    ASSERT_EQ(writer.Open(file, rec.options), AviResult::Ok);
+    AviResult hr = AviResult::Ok;
+    for (std::uint32_t n = 0; n < 20 && hr == AviResult::Ok; ++n)
+        hr = writer.WriteVideoFrame(MakeDvFrame(rec.spec, n));
+    EXPECT_EQ(hr, AviResult::IoError);
+    EXPECT_EQ(writer.WriteVideoFrame(MakeDvFrame(rec.spec, 0)), AviResult::InvalidState);
+    EXPECT_EQ(writer.Finish(), AviResult::InvalidState);
+}
