@@ -1,6 +1,7 @@
 // Pictures handed to and from the codec.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
