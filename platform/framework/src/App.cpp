@@ -1,8 +1,10 @@
 #include "framework/App.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include "framework/MessageLoop.h"
+#include "framework/Resources.h"
 #include "framework/Window.h"
 
 namespace framework {
@@ -29,7 +31,7 @@ void CommandLineInfo::ParseParam(const wchar_t* param, bool isFlag, bool) {
   }
 }
 
-App::App() : m_strAppName(ExecutableBaseName()) {
+App::App() : m_strAppName(ExecutableBaseName()), m_strAppTitle(m_strAppName) {
   // One application object per process: a second one does not take over.
   if (g_app == nullptr) g_app = this;
 }
@@ -41,6 +43,25 @@ App::~App() {
 App* App::Get() { return g_app; }
 
 HINSTANCE App::GetInstanceHandle() const { return ::GetModuleHandleW(nullptr); }
+
+bool App::InitCommonControls() {
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+  return ::InitCommonControlsEx(&controls) != FALSE;
+}
+
+int App::DoMessageBox(const std::wstring& text, UINT type) const {
+  HWND owner = m_pMainWnd != nullptr ? m_pMainWnd->GetSafeHwnd() : nullptr;
+  // A box over the main window goes over whatever modal window sits on it now.
+  owner = owner != nullptr ? ::GetLastActivePopup(owner) : ::GetActiveWindow();
+  return ::MessageBoxW(owner, text.c_str(), m_strAppTitle.c_str(), type);
+}
+
+int AppMessageBox(const std::wstring& text, UINT type) {
+  if (App* app = App::Get()) return app->DoMessageBox(text, type);
+  return ::MessageBoxW(::GetActiveWindow(), text.c_str(), nullptr, type);
+}
+
+int AppMessageBox(UINT stringId, UINT type) { return AppMessageBox(LoadResString(stringId), type); }
 
 BOOL App::InitInstance() { return TRUE; }
 

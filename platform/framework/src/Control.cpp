@@ -1,8 +1,30 @@
 #include "framework/Control.h"
 
+#include <utility>
+
 #include "WindowBinding.h"
 
 namespace framework {
+namespace {
+constexpr const wchar_t* kFrameworkWindowClass = L"PloverFrameworkWindow";
+
+// The object whose own-class window is being created on this thread; it takes the first message.
+thread_local Control* t_pCreating = nullptr;
+
+bool RegisterFrameworkClass(WNDPROC procedure) {
+  WNDCLASSEXW existing{};
+  existing.cbSize = sizeof(existing);
+  if (::GetClassInfoExW(GetModuleHandleW(nullptr), kFrameworkWindowClass, &existing)) return true;
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.style = CS_DBLCLKS;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = ::GetModuleHandleW(nullptr);
+  windowClass.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */);
+  windowClass.lpszClassName = kFrameworkWindowClass;
+  return ::RegisterClassExW(&windowClass) != 0;
+}
+}  // namespace
 
 Control::~Control() { Unsubclass(); }
 
@@ -23,6 +45,23 @@ bool Control::Subclass(HWND window) {
   OnSubclassed();
   return true;
 }
+
+bool Control::Create(DWORD exStyle, const wchar_t* className, const std::wstring& title, DWORD style,
+                     const RECT& rect, HWND parent, UINT_PTR id) {
+  if (m_hWnd != nullptr) return false;
+  const bool ownClass = className == nullptr;
+  if (ownClass && !RegisterFrameworkClass(&Control::StaticWindowProc)) return false;
+  if (ownClass) t_pCreating = this;
+  HWND window = ::CreateWindowExW(exStyle, ownClass ? kFrameworkWindowClass : className, title.c_str(), style,
+                                  rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
+                                  reinterpret_cast<HMENU>(id), ::GetModuleHandleW(nullptr), nullptr);
+  t_pCreating = nullptr;
+  if (window == nullptr) return false;
+  if (!ownClass) return Subclass(window);
+  return true;
+}
+
+BOOL Control::DestroyWindow() { return m_hWnd != nullptr ? ::DestroyWindow(m_hWnd) : FALSE; }
 
 void Control::Unsubclass() {
   if (m_hWnd == nullptr) return;
@@ -47,6 +86,13 @@ LRESULT Control::DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 LRESULT CALLBACK Control::StaticWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto* self = static_cast<Control*>(FromHandle(window));
+  if (self == nullptr && t_pCreating != nullptr && ::GetPropW(window, kOldProcProperty) == nullptr) {
+    // The first message of a window of the framework's class: bind the object that creates it.
+    self = std::exchange(t_pCreating, nullptr);
+    self->Bind(window);
+    self->m_pfnOldProc = &::DefWindowProcW;
+    ::SetPropW(window, kOldProcProperty, reinterpret_cast<HANDLE>(&::DefWindowProcW));
+  }
   const auto oldProc = reinterpret_cast<WNDPROC>(::GetPropW(window, kOldProcProperty));
   if (msg == WM_NCDESTROY) {
     // The window goes away: hand it its own procedure back before it sees its last message.

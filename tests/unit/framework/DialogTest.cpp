@@ -322,3 +322,94 @@ TEST(Dialog, ItemTextHelpersChangeTextOnlyWhenItDiffers) {
 }
 
 }  // namespace
+
+namespace {
+
+// A modal dialog inside a modal dialog: the inner one disables the outer one, both return their own
+// results, and a dialog ended during its initialisation never enters its loop.
+class OuterDialog : public TimedDialog {
+ public:
+  OuterDialog() : TimedDialog(11) {}
+  void OnTimer(UINT_PTR id) override {
+    if (id != kEndTimer) return;
+    ::KillTimer(m_hWnd, id);
+    struct Inner : TimedDialog {
+      Inner(Window* parent, bool* sawDisabled) : TimedDialog(22, parent), m_pSawDisabled(sawDisabled) {}
+      BOOL OnInitDialog() override {
+        *m_pSawDisabled = ::IsWindowEnabled(m_pParent->GetSafeHwnd()) == FALSE;
+        return TimedDialog::OnInitDialog();
+      }
+      bool* m_pSawDisabled;
+    } inner(this, &m_bInnerSawOuterDisabled);
+    m_nInnerResult = inner.DoModal();
+    struct Immediate : framework::Dialog {
+      explicit Immediate(Window* parent) : Dialog(IDD_TEST_MODAL, parent) {}
+      BOOL OnInitDialog() override {
+        EndDialog(33);
+        return TRUE;
+      }
+    } immediate(this);
+    m_nImmediateResult = immediate.DoModal();
+    m_bEnabledAfter = ::IsWindowEnabled(m_hWnd) != FALSE;
+    EndDialog(m_nResult);
+  }
+  INT_PTR m_nInnerResult = 0, m_nImmediateResult = 0;
+  bool m_bInnerSawOuterDisabled = false, m_bEnabledAfter = false;
+};
+
+TEST(Dialog, NestedModalDialogsEachReturnTheirOwnResult) {
+  OuterDialog outer;
+  EXPECT_EQ(outer.DoModal(), 11);
+  EXPECT_EQ(outer.m_nInnerResult, 22);
+  EXPECT_EQ(outer.m_nImmediateResult, 33);
+  EXPECT_TRUE(outer.m_bInnerSawOuterDisabled);
+  EXPECT_TRUE(outer.m_bEnabledAfter);
+}
+
+// A quit message ends every modal loop and is left for the outermost loop, which ends the program.
+class QuittingDialog : public framework::Dialog {
+ public:
+  QuittingDialog() : Dialog(IDD_TEST_MODAL) {}
+  BOOL OnInitDialog() override {
+    ::PostQuitMessage(3);
+    return TRUE;
+  }
+};
+
+TEST(Dialog, QuitMessageEndsTheModalLoopAndReachesTheOuterLoop) {
+  QuittingDialog dialog;
+  EXPECT_EQ(dialog.DoModal(), -1);
+  EXPECT_EQ(dialog.GetSafeHwnd(), nullptr);
+  MSG msg;
+  ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 3u);
+}
+
+// The application's message box sits on the main window and carries the application's title.
+HWND g_foundBox = nullptr;
+HWND g_boxOwner = nullptr;
+void CALLBACK AnswerNo(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND box = ::FindWindowW(L"#32770", L"Plover test");
+  if (box == nullptr) return;
+  ::KillTimer(nullptr, id);
+  g_foundBox = box;
+  g_boxOwner = ::GetWindow(box, GW_OWNER);
+  ::PostMessageW(box, WM_COMMAND, IDNO, 0);
+}
+
+TEST(App, MessageBoxIsOwnedByTheMainWindowAndTitledByTheApplication) {
+  framework::App app;
+  app.SetAppTitle(L"Plover test");
+  framework::Dialog main(IDD_TEST_MODAL);
+  ASSERT_TRUE(main.Create(nullptr));
+  app.SetMainWindow(&main);
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 30, &AnswerNo);
+  EXPECT_EQ(framework::AppMessageBox(L"録画中です。終了してもよろしいですか？", MB_YESNO | MB_DEFBUTTON2), IDNO);
+  ::KillTimer(nullptr, timer);
+  EXPECT_NE(g_foundBox, nullptr);
+  EXPECT_EQ(g_boxOwner, main.GetSafeHwnd());
+  app.SetMainWindow(nullptr);
+  main.DestroyWindow();
+}
+
+}  // namespace

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "TestResources.h"
 #include "framework/Control.h"
 #include "framework/Dialog.h"
+#include "framework/Handles.h"
 
 namespace {
 
@@ -105,6 +108,60 @@ TEST_F(SubclassTest, DestroyingTheWindowReleasesTheObject) {
 TEST_F(SubclassTest, MissingItemIsRefused) {
   UpperCaseEdit edit;
   EXPECT_FALSE(edit.SubclassDlgItem(4242, m_dialog.GetSafeHwnd()));
+  EXPECT_FALSE(edit.IsSubclassed());
+}
+
+}  // namespace
+
+namespace {
+
+// A window of the framework's own class: the object sees the creation messages and paints it.
+class OwnWindow : public framework::Control {
+ public:
+  std::vector<UINT> m_first;
+  int m_nPaints = 0;
+  bool m_bFinal = false;
+
+ protected:
+  LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
+    if (msg == WM_NCCREATE || msg == WM_CREATE) m_first.push_back(msg);
+    if (msg == WM_PAINT) {
+      ++m_nPaints;
+      framework::PaintDC dc(m_hWnd);
+      return 0;
+    }
+    return DefaultProc(msg, wParam, lParam);
+  }
+  void OnFinalDestroy() override { m_bFinal = true; }
+};
+
+TEST(OwnClassWindow, CreationMessagesReachTheObjectAndPaintingValidates) {
+  OwnWindow window;
+  ASSERT_TRUE(window.Create(WS_EX_TOOLWINDOW, nullptr, L"splash", WS_POPUP | WS_VISIBLE, RECT{10, 10, 110, 60}, nullptr));
+  EXPECT_EQ(window.m_first, (std::vector<UINT>{WM_NCCREATE, WM_CREATE}));
+  EXPECT_EQ(window.GetWindowText(), L"splash") << "the default procedure must still store the title";
+  ::InvalidateRect(window.GetSafeHwnd(), nullptr, TRUE);
+  ::UpdateWindow(window.GetSafeHwnd());
+  EXPECT_GE(window.m_nPaints, 1);
+  RECT update{};
+  EXPECT_FALSE(::GetUpdateRect(window.GetSafeHwnd(), &update, FALSE)) << "PaintDC must validate what it painted";
+
+  OwnWindow second;
+  ASSERT_TRUE(second.Create(0, nullptr, L"", WS_POPUP, RECT{0, 0, 10, 10}, nullptr));
+  EXPECT_EQ(framework::Window::FromHandle(second.GetSafeHwnd()), &second) << "each window binds its own object";
+  EXPECT_EQ(framework::Window::FromHandle(window.GetSafeHwnd()), &window);
+  second.DestroyWindow();
+  EXPECT_TRUE(second.m_bFinal);
+  window.DestroyWindow();
+  EXPECT_EQ(window.GetSafeHwnd(), nullptr);
+}
+
+TEST(OwnClassWindow, SystemClassWindowIsAttachedAfterCreation) {
+  framework::Control edit;
+  ASSERT_TRUE(edit.Create(0, L"EDIT", L"abc", WS_POPUP, RECT{0, 0, 80, 20}, nullptr));
+  EXPECT_EQ(framework::Window::FromHandle(edit.GetSafeHwnd()), &edit);
+  EXPECT_EQ(edit.GetWindowText(), L"abc");
+  edit.DestroyWindow();
   EXPECT_FALSE(edit.IsSubclassed());
 }
 

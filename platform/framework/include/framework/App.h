@@ -55,6 +55,16 @@ class App {
 
   // The executable's base name without extension ("Plover" for Plover.exe).
   const std::wstring& GetAppName() const { return m_strAppName; }
+  // The caption of the application's message boxes; the application name until set.
+  const std::wstring& GetAppTitle() const { return m_strAppTitle; }
+  void SetAppTitle(std::wstring title) { m_strAppTitle = std::move(title); }
+
+  // Registers the common controls (list views, tooltips, property sheets, track bars...).
+  static bool InitCommonControls();
+
+  // A message box of the application, owned by the main window's last active pop-up (or by the
+  // active window), with the application's title. Returns the button pressed.
+  int DoMessageBox(const std::wstring& text, UINT type) const;
   HINSTANCE GetInstanceHandle() const;
 
  protected:
@@ -63,7 +73,12 @@ class App {
 
  private:
   std::wstring m_strAppName;
+  std::wstring m_strAppTitle;
 };
+
+// The application's message box for a text, or for a string of the resource module.
+int AppMessageBox(const std::wstring& text, UINT type = MB_OK);
+int AppMessageBox(UINT stringId, UINT type = MB_OK);
 
 // The program's entry: constructs the application and runs it.
 //   int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return framework::RunApp<RecorderApp>(); }

@@ -1,7 +1,11 @@
-// A C++ object attached to an existing window (usually a dialog item) by replacing its window
-// procedure. Messages go to the virtual WindowProc; DefaultProc calls the procedure that was replaced.
-// The original procedure is put back when the window is destroyed or the object detaches.
+// A C++ object that handles the messages of one window: either an existing window (usually a
+// dialog item) whose window procedure it replaces, or a window it creates itself. Messages go to the
+// virtual WindowProc; DefaultProc calls the procedure that was replaced (DefWindowProc for a window
+// of the framework's own class). The original procedure is put back when the window is destroyed
+// or the object detaches.
 #pragma once
+
+#include <string>
 
 #include "framework/Window.h"
 
@@ -18,6 +22,13 @@ class Control : public Window {
   // Gives the window its original procedure back and forgets it.
   void Unsubclass();
   bool IsSubclassed() const { return m_hWnd != nullptr; }
+
+  // Creates a window of the framework's own class (className null: arrow cursor, double clicks,
+  // no background) whose every message, WM_NCCREATE and WM_CREATE included, reaches WindowProc; or
+  // a window of a system class, attached as soon as it exists. `id` is the child identifier or menu.
+  bool Create(DWORD exStyle, const wchar_t* className, const std::wstring& title, DWORD style, const RECT& rect,
+              HWND parent, UINT_PTR id = 0);
+  BOOL DestroyWindow();
 
  protected:
   virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
