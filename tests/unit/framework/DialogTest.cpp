@@ -11,6 +11,7 @@
 #include "framework/App.h"
 #include "framework/Control.h"
 #include "framework/Dialog.h"
+#include "framework/Handles.h"
 
 namespace {
 
@@ -410,6 +411,51 @@ TEST(App, MessageBoxIsOwnedByTheMainWindowAndTitledByTheApplication) {
   EXPECT_EQ(g_boxOwner, main.GetSafeHwnd());
   app.SetMainWindow(nullptr);
   main.DestroyWindow();
+}
+
+}  // namespace
+
+namespace {
+
+// Colour requests are answered with the brush as the procedure's return value, not through
+// DWLP_MSGRESULT: a subclassed control answers its own, the dialog answers the rest.
+class ColourControl : public framework::Control {
+ public:
+  HBRUSH m_hBrush = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
+  bool OnReflectedMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) override {
+    if (msg != WM_CTLCOLORBTN) return false;
+    result = reinterpret_cast<LRESULT>(m_hBrush);
+    return true;
+  }
+};
+
+class ColourDialog : public framework::Dialog {
+ public:
+  ColourDialog() : Dialog(IDD_TEST_MODAL) {}
+  HBRUSH m_hBrush = static_cast<HBRUSH>(::GetStockObject(GRAY_BRUSH));
+  bool OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) override {
+    if (msg != WM_CTLCOLORBTN && msg != WM_CTLCOLORDLG) return false;
+    result = reinterpret_cast<LRESULT>(m_hBrush);
+    return true;
+  }
+};
+
+TEST(Dialog, ColourRequestsReturnTheBrushDirectly) {
+  ColourDialog dialog;
+  ASSERT_TRUE(dialog.Create(nullptr));
+  ColourControl check;
+  ASSERT_TRUE(check.SubclassDlgItem(IDC_TEST_CHECK, dialog.GetSafeHwnd()));
+  framework::WindowDC dc(dialog.GetSafeHwnd());
+  const auto ask = [&](UINT msg, int id) {
+    return reinterpret_cast<HBRUSH>(::SendMessageW(dialog.GetSafeHwnd(), msg, reinterpret_cast<WPARAM>(dc.Get()),
+                                                   reinterpret_cast<LPARAM>(dialog.GetDlgItem(id))));
+  };
+  EXPECT_EQ(ask(WM_CTLCOLORBTN, IDC_TEST_CHECK), check.m_hBrush);
+  EXPECT_EQ(ask(WM_CTLCOLORBTN, IDC_TEST_BUTTON), dialog.m_hBrush);
+  EXPECT_EQ(::SendMessageW(dialog.GetSafeHwnd(), WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dc.Get()),
+                           reinterpret_cast<LPARAM>(dialog.GetSafeHwnd())),
+            reinterpret_cast<LRESULT>(dialog.m_hBrush));
+  dialog.DestroyWindow();
 }
 
 }  // namespace
