@@ -1,0 +1,169 @@
+// The constant tables and transforms the codec stands on.
+#include "Dct.h"
+#include "Tables.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <set>
+
+using namespace dv::tables;
+
+namespace {
+
+// Reads codes from a bit string the way the decoder does; returns (position, level) pairs.
+struct Decoded {
+    int nPosition;
+    int nLevel;
+};
+std::vector<Decoded> DecodeAll(const std::vector<int>& bitString) {
+    const auto& table = VlcDecodeTable();
+    std::vector<Decoded> out;
+    size_t at = 0;
+    int pos = 1;
+    while (at < bitString.size()) {
+        uint32_t peek = 0;
+        for (size_t i = 0; i < 16; ++i) peek = peek << 1 | uint32_t(at + i < bitString.size() ? bitString[at + i] : 0);
+        const VlcDecodeEntry e = table[peek];
+        EXPECT_GT(e.nBits, 0);
+        if (e.nBits == 0) break;
+        at += e.nBits;
+        if (e.nRun == kEobRun) break;
+        pos += e.nRun;
+        if (e.nLevel != 0) out.push_back({pos, e.nLevel});
+        ++pos;
+    }
+    return out;
+}
+
+void Append(std::vector<int>& bitString, uint32_t code, int bits) {
+    for (int i = bits - 1; i >= 0; --i) bitString.push_back(int((code >> i) & 1));
+}
+
+}  // namespace
+
+TEST(DvTables, EveryBitPatternStartsWithOneCode) {
+    // The code set is complete and prefix-free: the lengths of all codes fill the code space exactly.
+    const auto& table = VlcDecodeTable();
+    for (uint32_t v = 0; v < table.size(); ++v) ASSERT_GT(table[v].nBits, 0) << "no code starts " << v;
+    double kraft = 0;
+    std::set<std::pair<uint32_t, int>> seen;
+    for (uint32_t v = 0; v < table.size(); ++v) {
+        const int bits = table[v].nBits;
+        if (seen.insert({v >> (16 - bits), bits}).second) kraft += std::ldexp(1.0, -bits);
+    }
+    EXPECT_DOUBLE_EQ(kraft, 1.0);
+    EXPECT_EQ(table[0x6000].nRun, kEobRun);  // "0110"
+    EXPECT_EQ(table[0x0000].nLevel, 1);      // "00" + sign 0
+    EXPECT_EQ(table[0x2000].nLevel, -1);     // "00" + sign 1
+}
+
+TEST(DvTables, EncodedRunsAndLevelsDecodeBackForEveryPair) {
+    const auto& enc = VlcEncodeTable();
+    for (int run = 0; run <= 62; ++run)
+        for (int level = 1; level <= kMaxLevel; ++level)
+            for (int sign = 0; sign < 2; ++sign) {
+                std::vector<int> bitString;
+                const VlcEncodeEntry e = enc[run][level];
+                ASSERT_GT(e.nBits, 0);
+                Append(bitString, e.nCode << 1 | uint32_t(sign), e.nBits + 1);
+                Append(bitString, kEobCode, kEobBits);
+                const auto decoded = DecodeAll(bitString);
+                ASSERT_EQ(decoded.size(), 1u) << run << "," << level;
+                EXPECT_EQ(decoded[0].nPosition, 1 + run);
+                EXPECT_EQ(decoded[0].nLevel, sign ? -level : level);
+            }
+    // Short codes are used where they exist.
+    EXPECT_EQ(enc[0][1].nBits, 2);
+    EXPECT_EQ(enc[1][1].nBits, 4);
+    EXPECT_EQ(enc[0][255].nBits, 15);
+}
+
+TEST(DvTables, ScansVisitEveryCoefficientOnceAndAreasRise) {
+    for (const uint8_t* scan : {kScan88, kScan248}) {
+        std::set<int> seen(scan, scan + 64);
+        EXPECT_EQ(seen.size(), 64u);
+        EXPECT_EQ(scan[0], 0);
+    }
+    // 2-4-8: the sum and difference coefficient of one frequency pair follow each other.
+    for (int i = 0; i < 64; i += 2) EXPECT_EQ(kScan248[i] + 8, kScan248[i + 1]);
+    for (int i = 1; i < 64; ++i) EXPECT_GE(kAreaOfScan[i], kAreaOfScan[i - 1]);
+    // Finer QNO never means a coarser step, and class 3 is one step coarser than class 2.
+    for (int cls = 0; cls < 4; ++cls)
+        for (int q = 1; q < 16; ++q)
+            for (int a = 0; a < 4; ++a) EXPECT_LE(QuantShift(cls, q, a), QuantShift(cls, q - 1, a));
+    EXPECT_EQ(QuantShift(3, 15, 0), 1);
+    EXPECT_EQ(QuantShift(0, 15, 3), 0);
+    EXPECT_EQ(QuantShift(2, 0, 3), 4);
+}
+
+TEST(DvTables, MacroblocksTileThePictureExactlyOnce) {
+    for (const dv::System system : {dv::System::System525_60, dv::System::System625_50}) {
+        const int height = dv::FrameHeight(system);
+        std::vector<int> luma(size_t(720 / 8) * (height / 8), 0);
+        for (int seq = 0; seq < int(dv::SequenceCount(system)); ++seq)
+            for (int seg = 0; seg < kSegmentsPerSequence; ++seg)
+                for (int m = 0; m < kMacroblocksPerSegment; ++m) {
+                    const MacroblockPlace p = PlaceOfMacroblock(system, seq, seg, m);
+                    for (int b = 0; b < 4; ++b) {
+                        const int x = p.nLumaX + (p.bSquare ? (b & 1) * 8 : b * 8);
+                        const int y = p.nLumaY + (p.bSquare ? (b >> 1) * 8 : 0);
+                        ASSERT_LT(x, 720);
+                        ASSERT_LT(y, height);
+                        ++luma[size_t(y / 8) * 90 + x / 8];
+                    }
+                    if (system == dv::System::System625_50) {
+                        EXPECT_EQ(p.nChromaX * 2, p.nLumaX);
+                        EXPECT_EQ(p.nChromaY * 2, p.nLumaY);
+                    } else {
+                        EXPECT_EQ(p.nChromaX * 4, p.nLumaX);
+                        EXPECT_EQ(p.bEdge411, p.nLumaX == 704);
+                    }
+                }
+        for (size_t i = 0; i < luma.size(); ++i) ASSERT_EQ(luma[i], 1) << "luma block " << i;
+    }
+}
+
+TEST(DvTables, FastTransformsMatchTheirDefinition) {
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> sample(-128.0f, 127.0f);
+    for (int trial = 0; trial < 20; ++trial) {
+        float pixels[64], reference[64], fast[64];
+        for (float& p : pixels) p = sample(rng);
+        dv::dct::ForwardReference88(pixels, reference);
+        std::copy(pixels, pixels + 64, fast);
+        dv::dct::ForwardAan88(fast);
+        for (int i = 0; i < 64; ++i)
+            ASSERT_NEAR(fast[i] / (kAanScale[i / 8] * kAanScale[i % 8] * 8.0f), reference[i], 0.01f) << i;
+        // Inverse of prescaled coefficients gives the samples back.
+        for (int i = 0; i < 64; ++i) fast[i] = reference[i] * kAanScale[i / 8] * kAanScale[i % 8] / 8.0f;
+        dv::dct::InverseAan88(fast);
+        for (int i = 0; i < 64; ++i) ASSERT_NEAR(fast[i], pixels[i], 0.01f);
+        // 2-4-8 round trip, and its DC is the 8-8 DC.
+        float coeffs248[64], back[64];
+        dv::dct::Forward248(pixels, coeffs248);
+        EXPECT_NEAR(coeffs248[0], reference[0], 0.01f);
+        dv::dct::Inverse248(coeffs248, back);
+        for (int i = 0; i < 64; ++i) ASSERT_NEAR(back[i], pixels[i], 0.01f);
+    }
+}
+
+TEST(DvTables, ReducedInverseGivesBlockAveragesOfSmoothBlocks) {
+    float pixels[64], coeffs[64];
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) pixels[y * 8 + x] = float(3 * x - 2 * y);
+    dv::dct::ForwardReference88(pixels, coeffs);
+    float half[16], quarter[4];
+    dv::dct::InverseReduced(coeffs, 4, half);
+    dv::dct::InverseReduced(coeffs, 2, quarter);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            const float average = (pixels[(2 * y) * 8 + 2 * x] + pixels[(2 * y) * 8 + 2 * x + 1] +
+                                   pixels[(2 * y + 1) * 8 + 2 * x] + pixels[(2 * y + 1) * 8 + 2 * x + 1]) / 4.0f;
+            EXPECT_NEAR(half[y * 4 + x], average, 0.6f);
+        }
+    EXPECT_NEAR(quarter[0] + quarter[3], quarter[1] + quarter[2], 0.01f);  // a plane stays a plane
+    EXPECT_LT(quarter[0], quarter[1]);                                      // rising to the right
+    EXPECT_GT(quarter[0], quarter[2]);                                      // falling downwards
+}
