@@ -1,5 +1,9 @@
 // A dialog made from a template: run modally with DoModal or created as a modeless (child) dialog.
 // One dialog procedure binds the object at WM_INITDIALOG and routes messages to virtual handlers.
+// A notification from a child that a Control object holds (WM_COMMAND, WM_NOTIFY, WM_DRAWITEM,
+// WM_MEASUREITEM, WM_CTLCOLOR..., WM_HSCROLL, WM_VSCROLL) is first offered to that object's
+// OnReflectedMessage; only when it declines do the dialog's handlers see it. A handler that returns
+// false leaves the message to the system's default dialog handling.
 #pragma once
 
 #include <windows.h>
@@ -18,10 +22,9 @@ class Dialog : public Window {
 
   // Runs the dialog modally: its owner is disabled and a message loop runs until EndDialog. The
   // dialog is shown when the loop first finds the queue empty (also when its initialisation hid it).
-  // Every
-  // message first passes the application's PreTranslateMessage (which walks the dialogs), so
+  // Every message first passes the application's PreTranslateMessage (which walks the dialogs), so
   // keyboard navigation works as in any dialog. Returns EndDialog's result, or -1 when the dialog
-  // could not be created.
+  // could not be created or a quit message ended the loop (the quit message is posted again).
   virtual INT_PTR DoModal();
   // Creates the dialog modeless, typically as a child panel of `parent`; false on failure.
   virtual bool Create(HWND parent);
@@ -32,7 +35,8 @@ class Dialog : public Window {
 
   UINT GetTemplateId() const { return m_nTemplateId; }
 
-  // Runs IsDialogMessage for keyboard and mouse messages meant for this dialog.
+  // Runs IsDialogMessage for keyboard messages meant for this top-level dialog or its controls; a
+  // child panel leaves them to its top-level dialog, whose navigation covers the panel.
   BOOL PreTranslateMessage(MSG* msg) override;
 
  protected:
