@@ -1,0 +1,202 @@
+// ffmpeg as the oracle: it makes frames our decoder and audio reader must read as it does, and it
+// decodes the frames we make.
+#include "TestSupport.h"
+
+#include "dv/Audio.h"
+#include "dv/Decoder.h"
+#include "dv/Encoder.h"
+#include "dv/FrameInfo.h"
+#include "dv/FrameWriter.h"
+#include "dv/Pattern.h"
+
+#include <gtest/gtest.h>
+
+using dvtest::Psnr;
+using dvtest::ReadFile;
+
+namespace {
+
+constexpr int kFrames = 3;
+
+struct Stream {
+    dv::System system;
+    bool bWide;
+    int nRate;
+    bool bFieldDct;
+};
+
+std::string SizeOf(dv::System s) { return s == dv::System::System625_50 ? "720x576" : "720x480"; }
+std::string RateOf(dv::System s) { return s == dv::System::System625_50 ? "25" : "30000/1001"; }
+std::string PixFmtOf(dv::System s) { return s == dv::System::System625_50 ? "yuv420p" : "yuv411p"; }
+
+std::vector<uint8_t> Frame(const std::vector<uint8_t>& file, dv::System system, int n) {
+    const size_t size = dv::FrameSize(system);
+    return std::vector<uint8_t>(file.begin() + long(size * n), file.begin() + long(size * (n + 1)));
+}
+
+class DvOracle : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!dvtest::HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    }
+    dvtest::TempDir m_dir;
+};
+
+}  // namespace
+
+TEST_F(DvOracle, FfmpegFramesDecodeAsFfmpegDecodesThem) {
+    const Stream streams[] = {{dv::System::System625_50, false, 48000, false},
+                              {dv::System::System625_50, true, 32000, true},
+                              {dv::System::System525_60, false, 48000, false},
+                              {dv::System::System525_60, true, 48000, true}};
+    for (const Stream& s : streams) {
+        SCOPED_TRACE(SizeOf(s.system) + (s.bWide ? " 16:9" : " 4:3") + (s.bFieldDct ? " 2-4-8" : ""));
+        const auto dvFile = m_dir / "ffmpeg.dv";
+        const auto rawFile = m_dir / "ffmpeg.yuv";
+        // Interlaced motion and noise make ffmpeg use the 2-4-8 DCT and overflowing blocks.
+        const std::string source = "-f lavfi -i testsrc2=size=" + SizeOf(s.system) + ":rate=" + RateOf(s.system) +
+                                   (s.bFieldDct ? ",noise=alls=20:allf=t" : "") + " -f lavfi -i sine=f=1000:sample_rate=" +
+                                   std::to_string(s.nRate);
+        // The DV muxer wants audio for every frame: a duration rather than a frame count.
+        const std::string seconds = s.system == dv::System::System625_50 ? "0.2" : "0.2002";
+        ASSERT_TRUE(dvtest::RunFfmpeg(source + " -t " + seconds + " -pix_fmt " + PixFmtOf(s.system) +
+                                      (s.bFieldDct ? " -flags +ildct" : "") + (s.bWide ? " -aspect 16:9" : "") +
+                                      " -c:v dvvideo -ac 2 -f dv " + dvFile.string()));
+        ASSERT_TRUE(dvtest::RunFfmpeg("-f dv -i " + dvFile.string() + " -f rawvideo -pix_fmt " + PixFmtOf(s.system) + " " +
+                                      rawFile.string()));
+        const std::vector<uint8_t> file = ReadFile(dvFile);
+        const std::vector<uint8_t> raw = ReadFile(rawFile);
+        ASSERT_GE(file.size(), dv::FrameSize(s.system) * kFrames);
+        dv::Decoder decoder;
+        size_t at = 0;
+        for (int n = 0; n < kFrames; ++n) {
+            const std::vector<uint8_t> frame = Frame(file, s.system, n);
+            dv::YuvPicture yuv;
+            ASSERT_EQ(decoder.DecodeYuv(frame, dv::DecodeSize::Full, yuv), dv::Result::Ok);
+            ASSERT_LE(at + yuv.y.size() + 2 * yuv.cb.size(), raw.size());
+            EXPECT_GE(Psnr(yuv.y.data(), raw.data() + at, yuv.y.size()), 40.0);
+            at += yuv.y.size();
+            EXPECT_GE(Psnr(yuv.cb.data(), raw.data() + at, yuv.cb.size()), 40.0);
+            at += yuv.cb.size();
+            EXPECT_GE(Psnr(yuv.cr.data(), raw.data() + at, yuv.cr.size()), 40.0);
+            at += yuv.cr.size();
+            dv::FrameInfo info;
+            ASSERT_EQ(dv::ReadFrameInfo(frame, info), dv::Result::Ok);
+            EXPECT_EQ(info.system, s.system);
+            EXPECT_EQ(info.bWideScreen, s.bWide);
+            EXPECT_EQ(dv::ReadStreamProperties(frame).nWideScreen, s.bWide ? 1 : 0);
+        }
+
+        // The audio samples are ffmpeg's, bit for bit.
+        const auto pcmFile = m_dir / "ffmpeg.pcm";
+        ASSERT_TRUE(dvtest::RunFfmpeg("-f dv -i " + dvFile.string() + " -map 0:a:0 -f s16le " + pcmFile.string()));
+        const std::vector<uint8_t> pcm = ReadFile(pcmFile);
+        std::vector<uint8_t> ours;
+        for (int n = 0; n < kFrames; ++n) {
+            dv::AudioFrame audio;
+            ASSERT_EQ(dv::ExtractAudio(Frame(file, s.system, n), audio), dv::Result::Ok);
+            EXPECT_EQ(audio.nRate, s.nRate);
+            for (int16_t v : audio.samples) {
+                ours.push_back(uint8_t(uint16_t(v)));
+                ours.push_back(uint8_t(uint16_t(v) >> 8));
+            }
+        }
+        ASSERT_GE(pcm.size(), ours.size() / 2);
+        const size_t common = std::min(pcm.size(), ours.size());
+        EXPECT_TRUE(std::equal(ours.begin(), ours.begin() + long(common), pcm.begin()));
+    }
+}
+
+TEST_F(DvOracle, OurFramesDecodeInFfmpegNearItsOwnEncodersQuality) {
+    for (const dv::System system : {dv::System::System625_50, dv::System::System525_60}) {
+        SCOPED_TRACE(SizeOf(system));
+        const auto sourceFile = m_dir / "source.yuv";
+        ASSERT_TRUE(dvtest::RunFfmpeg("-f lavfi -i mandelbrot=size=" + SizeOf(system) + ":rate=" + RateOf(system) +
+                                      " -frames:v " + std::to_string(kFrames) + " -pix_fmt " + PixFmtOf(system) +
+                                      " -f rawvideo " + sourceFile.string()));
+        const std::vector<uint8_t> source = ReadFile(sourceFile);
+        dv::YuvPicture picture = dvtest::EmptyPicture(system);
+        const size_t pictureSize = picture.y.size() + 2 * picture.cb.size();
+        ASSERT_EQ(source.size(), pictureSize * kFrames);
+
+        std::vector<uint8_t> ours;
+        dv::Encoder encoder;
+        for (int n = 0; n < kFrames; ++n) {
+            const uint8_t* p = source.data() + pictureSize * n;
+            std::copy(p, p + picture.y.size(), picture.y.begin());
+            std::copy(p + picture.y.size(), p + picture.y.size() + picture.cb.size(), picture.cb.begin());
+            std::copy(p + picture.y.size() + picture.cb.size(), p + pictureSize, picture.cr.begin());
+            std::vector<uint8_t> frame(dv::FrameSize(system));
+            dv::FrameMetadata meta;
+            meta.system = system;
+            meta.timeCode = dv::FrameNumberToTimeCode(system, uint64_t(n));
+            ASSERT_EQ(dv::WriteFrameStructure(meta, frame), dv::Result::Ok);
+            ASSERT_EQ(encoder.EncodeVideo(picture, system, frame), dv::Result::Ok);
+            ours.insert(ours.end(), frame.begin(), frame.end());
+        }
+        const auto oursFile = m_dir / "ours.dv";
+        dvtest::WriteFile(oursFile, ours);
+        const auto theirsFile = m_dir / "theirs.dv";
+        ASSERT_TRUE(dvtest::RunFfmpeg("-f rawvideo -s " + SizeOf(system) + " -pix_fmt " + PixFmtOf(system) + " -r " +
+                                      RateOf(system) + " -i " + sourceFile.string() + " -c:v dvvideo -f dv " + theirsFile.string()));
+        double psnr[2];
+        int i = 0;
+        for (const auto& file : {oursFile, theirsFile}) {
+            const auto decodedFile = m_dir / "decoded.yuv";
+            std::string errors;
+            ASSERT_TRUE(dvtest::RunFfmpeg("-f dv -i " + file.string() + " -f rawvideo -pix_fmt " + PixFmtOf(system) + " " +
+                                          decodedFile.string(), &errors));
+            EXPECT_EQ(errors, "") << file;
+            const std::vector<uint8_t> decoded = ReadFile(decodedFile);
+            ASSERT_EQ(decoded.size(), source.size());
+            double sum = 0;
+            for (int n = 0; n < kFrames; ++n)
+                sum += Psnr(decoded.data() + pictureSize * n, source.data() + pictureSize * n, picture.y.size());
+            psnr[i++] = sum / kFrames;
+        }
+        RecordProperty("luma_psnr_ours", std::to_string(psnr[0]));
+        RecordProperty("luma_psnr_ffmpeg", std::to_string(psnr[1]));
+        EXPECT_GT(psnr[0], psnr[1] - 2.0) << "ours " << psnr[0] << " dB, ffmpeg " << psnr[1] << " dB";
+    }
+}
+
+TEST_F(DvOracle, FfmpegReadsTheAudioWeWrite) {
+    struct Case {
+        dv::System system;
+        dv::AudioMode mode;
+    };
+    const Case cases[] = {{dv::System::System525_60, dv::AudioMode::Stereo48k},
+                          {dv::System::System625_50, dv::AudioMode::Stereo48k},
+                          {dv::System::System525_60, dv::AudioMode::FourChannel32k12},
+                          {dv::System::System625_50, dv::AudioMode::FourChannel32k12}};
+    constexpr int kAudioFrames = 6;  // more than one 1600/1602 cycle
+    for (const Case& c : cases) {
+        SCOPED_TRACE(SizeOf(c.system) + (c.mode == dv::AudioMode::Stereo48k ? " 48k" : " 32k12"));
+        dv::PatternSettings settings;
+        settings.system = c.system;
+        settings.audioMode = c.mode;
+        dv::PatternGenerator generator(settings);
+        std::vector<uint8_t> file, frame(dv::FrameSize(c.system));
+        std::vector<int16_t> pairs[2];
+        for (int n = 0; n < kAudioFrames; ++n) {
+            ASSERT_EQ(generator.MakeFrame(uint64_t(n), frame), dv::Result::Ok);
+            file.insert(file.end(), frame.begin(), frame.end());
+            dv::AudioFrame audio;
+            ASSERT_EQ(dv::ExtractAudio(frame, audio), dv::Result::Ok);
+            for (int i = 0; i < audio.nSamples; ++i)
+                for (int ch = 0; ch < audio.nChannels; ++ch) pairs[ch / 2].push_back(audio.samples[size_t(i) * audio.nChannels + ch]);
+        }
+        const auto dvFile = m_dir / "ours.dv";
+        dvtest::WriteFile(dvFile, file);
+        const int streams = c.mode == dv::AudioMode::FourChannel32k12 ? 2 : 1;
+        for (int s = 0; s < streams; ++s) {
+            const auto pcmFile = m_dir / "ours.pcm";
+            ASSERT_TRUE(dvtest::RunFfmpeg("-f dv -i " + dvFile.string() + " -map 0:a:" + std::to_string(s) + " -f s16le " +
+                                          pcmFile.string()));
+            const std::vector<uint8_t> pcm = ReadFile(pcmFile);
+            ASSERT_EQ(pcm.size(), pairs[s].size() * 2);
+            for (size_t i = 0; i < pairs[s].size(); ++i)
+                ASSERT_EQ(int16_t(uint16_t(pcm[2 * i] | pcm[2 * i + 1] << 8)), pairs[s][i]) << "sample " << i;
+        }
+    }
+}
