@@ -88,7 +88,7 @@ bool File::Open(const std::wstring& path, UINT flags, FileException* error) {
     if (error != nullptr) *error = FileException(FileException::CauseFromOsError(osError), osError, path);
     return false;
   }
-  m_handle.Reset(handle);
+  m_hFile.Reset(handle);
   return true;
 }
 
@@ -100,7 +100,7 @@ UINT File::ReadSome(void* buffer, UINT count) {
   if (!IsOpen()) throw FileException(FileException::invalidFile, ERROR_INVALID_HANDLE, m_strPath);
   if (count == 0) return 0;
   DWORD read = 0;
-  if (!::ReadFile(m_handle.Get(), buffer, count, &read, nullptr)) ThrowOsError(::GetLastError());
+  if (!::ReadFile(m_hFile.Get(), buffer, count, &read, nullptr)) ThrowOsError(::GetLastError());
   return read;
 }
 
@@ -119,7 +119,7 @@ ULONGLONG File::Seek(LONGLONG offset, SeekPosition from) {
   LARGE_INTEGER distance;
   distance.QuadPart = offset;
   LARGE_INTEGER position{};
-  if (!::SetFilePointerEx(m_handle.Get(), distance, &position, static_cast<DWORD>(from))) {
+  if (!::SetFilePointerEx(m_hFile.Get(), distance, &position, static_cast<DWORD>(from))) {
     const DWORD osError = ::GetLastError();
     throw FileException(FileException::badSeek, osError, m_strPath);
   }
@@ -130,14 +130,14 @@ ULONGLONG File::GetPosition() const {
   if (!IsOpen()) throw FileException(FileException::invalidFile, ERROR_INVALID_HANDLE, m_strPath);
   LARGE_INTEGER zero{};
   LARGE_INTEGER position{};
-  if (!::SetFilePointerEx(m_handle.Get(), zero, &position, FILE_CURRENT)) ThrowOsError(::GetLastError());
+  if (!::SetFilePointerEx(m_hFile.Get(), zero, &position, FILE_CURRENT)) ThrowOsError(::GetLastError());
   return static_cast<ULONGLONG>(position.QuadPart);
 }
 
 ULONGLONG File::GetLength() const {
   if (!IsOpen()) throw FileException(FileException::invalidFile, ERROR_INVALID_HANDLE, m_strPath);
   LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(m_handle.Get(), &size)) ThrowOsError(::GetLastError());
+  if (!::GetFileSizeEx(m_hFile.Get(), &size)) ThrowOsError(::GetLastError());
   return static_cast<ULONGLONG>(size.QuadPart);
 }
 

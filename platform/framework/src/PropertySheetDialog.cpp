@@ -87,7 +87,7 @@ PropertySheetDialog::PropertySheetDialog(std::wstring caption, Window* parent) :
 
 void PropertySheetDialog::AddPage(PropertyPage* page) {
   page->m_pSheet = this;
-  m_pages.push_back(page);
+  m_arrPages.push_back(page);
 }
 
 int CALLBACK PropertySheetDialog::SheetCallback(HWND, UINT msg, LPARAM lParam) {
@@ -96,10 +96,10 @@ int CALLBACK PropertySheetDialog::SheetCallback(HWND, UINT msg, LPARAM lParam) {
 }
 
 INT_PTR PropertySheetDialog::DoModal() {
-  if (m_hWnd != nullptr || m_pages.empty()) return -1;
+  if (m_hWnd != nullptr || m_arrPages.empty()) return -1;
   std::vector<PROPSHEETPAGEW> pages;
-  pages.reserve(m_pages.size());
-  for (PropertyPage* page : m_pages) pages.push_back(page->MakePageData());
+  pages.reserve(m_arrPages.size());
+  for (PropertyPage* page : m_arrPages) pages.push_back(page->MakePageData());
 
   PROPSHEETHEADERW header{};
   header.dwSize = sizeof(header);
@@ -141,8 +141,8 @@ PropertyPage* PropertySheetDialog::GetActivePage() const {
 
 int PropertySheetDialog::GetActiveIndex() const {
   const PropertyPage* active = GetActivePage();
-  for (size_t i = 0; i < m_pages.size(); ++i) {
-    if (m_pages[i] == active) return static_cast<int>(i);
+  for (size_t i = 0; i < m_arrPages.size(); ++i) {
+    if (m_arrPages[i] == active) return static_cast<int>(i);
   }
   return -1;
 }

@@ -62,9 +62,9 @@ class File {
 
   // Opens an existing file; false on failure, with the reason in `error` when given.
   bool Open(const std::wstring& path, UINT flags, FileException* error = nullptr);
-  void Close() { m_handle.Reset(); }
-  bool IsOpen() const { return m_handle.IsValid(); }
-  HANDLE GetHandle() const { return m_handle.Get(); }
+  void Close() { m_hFile.Reset(); }
+  bool IsOpen() const { return m_hFile.IsValid(); }
+  HANDLE GetHandle() const { return m_hFile.Get(); }
   const std::wstring& GetFilePath() const { return m_strPath; }
 
   // Reads exactly `count` bytes. A failed read throws with the system's error; a file that ends
@@ -80,7 +80,7 @@ class File {
  private:
   [[noreturn]] void ThrowOsError(DWORD osError) const;
 
-  UniqueHandle m_handle;
+  UniqueHandle m_hFile;
   std::wstring m_strPath;
 };
 

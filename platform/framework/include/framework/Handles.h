@@ -126,17 +126,17 @@ class MemoryDC {
 // Painting in WM_PAINT (BeginPaint / EndPaint).
 class PaintDC {
  public:
-  explicit PaintDC(HWND window) : m_hWnd(window), m_hDC(::BeginPaint(window, &m_paint)) {}
-  ~PaintDC() { ::EndPaint(m_hWnd, &m_paint); }
+  explicit PaintDC(HWND window) : m_hWnd(window), m_hDC(::BeginPaint(window, &m_psPaint)) {}
+  ~PaintDC() { ::EndPaint(m_hWnd, &m_psPaint); }
   PaintDC(const PaintDC&) = delete;
   PaintDC& operator=(const PaintDC&) = delete;
   HDC Get() const { return m_hDC; }
   operator HDC() const { return m_hDC; }
-  const PAINTSTRUCT& GetPaintStruct() const { return m_paint; }
+  const PAINTSTRUCT& GetPaintStruct() const { return m_psPaint; }
 
  private:
   HWND m_hWnd;
-  PAINTSTRUCT m_paint{};
+  PAINTSTRUCT m_psPaint{};
   HDC m_hDC;
 };
 

@@ -52,7 +52,7 @@ class PropertySheetDialog : public Control {
 
   // Pages in tab order; the sheet does not own them.
   void AddPage(PropertyPage* page);
-  int GetPageCount() const { return static_cast<int>(m_pages.size()); }
+  int GetPageCount() const { return static_cast<int>(m_arrPages.size()); }
   void SetStartPage(int index) { m_nStartPage = index; }
 
   // Shows the sheet modally; IDOK when it ended with OK, IDCANCEL otherwise, -1 when it could not
@@ -74,7 +74,7 @@ class PropertySheetDialog : public Control {
 
   std::wstring m_strCaption;
   Window* m_pParent;
-  std::vector<PropertyPage*> m_pages;
+  std::vector<PropertyPage*> m_arrPages;
   int m_nStartPage = 0;
   bool m_bApplied = false;
 };
