@@ -30,11 +30,18 @@ inline void Write(uint8_t* buf, int pos, uint32_t value, int n) {
     p[3] = uint8_t(word);
 }
 
-// Copies bits [from, to) of `src` to bit `dst` of `out`.
+// The 24 bits starting at bit `pos`; the buffer must hold 4 readable bytes from pos / 8.
+inline uint32_t Peek24(const uint8_t* buf, int pos) {
+    const uint8_t* p = buf + (pos >> 3);
+    const uint32_t v = (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+    return (v >> (8 - (pos & 7))) & 0xFFFFFF;
+}
+
+// Copies bits [from, to) of `src` to bit `dst` of `out` (4 bytes readable and writable past both).
 inline void Copy(const uint8_t* src, int from, int to, uint8_t* out, int dst) {
     while (from < to) {
-        const int n = (to - from) < 16 ? (to - from) : 16;
-        Write(out, dst, Read(src, from, n), n);
+        const int n = (to - from) < 24 ? (to - from) : 24;
+        Write(out, dst, Peek24(src, from) >> (24 - n), n);
         from += n;
         dst += n;
     }

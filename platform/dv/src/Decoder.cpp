@@ -78,6 +78,18 @@ struct Plane {
     int nWidth, nHeight;
 };
 
+// Stores a whole 8 x 8 block that lies inside the plane (the common full-size case).
+void Store8(const Plane& plane, int x, int y, bool rendered, const float* samples, float flat) {
+    uint8_t* dst = plane.pData + size_t(y) * plane.nWidth + x;
+    if (!rendered) {
+        const uint8_t v = ToSample(flat);
+        for (int r = 0; r < 8; ++r, dst += plane.nWidth) std::memset(dst, v, 8);
+        return;
+    }
+    for (int r = 0; r < 8; ++r, dst += plane.nWidth, samples += 8)
+        for (int c = 0; c < 8; ++c) dst[c] = uint8_t(int(std::min(std::max(samples[c] + 128.5f, 0.0f), 255.0f)));
+}
+
 // Stores an n x n block at (x, y) of the plane; `split` stores the left half of the block at
 // (x, y) and the right half below it (chroma of the 4:1:1 right-edge macroblocks).
 void Store(const Plane& plane, int x, int y, int n, bool rendered, const float* samples, float flat, bool split) {
@@ -139,11 +151,14 @@ Result Decoder::DecodeYuv(std::span<const uint8_t> frame, DecodeSize size, YuvPi
                     if (b < 4) {
                         const int dx = place.bSquare ? (b & 1) * 8 : b * 8;
                         const int dy = place.bSquare ? (b >> 1) * 8 : 0;
-                        Store(luma, (place.nLumaX + dx) / scale, (place.nLumaY + dy) / scale, n, rendered, samples, flat, false);
+                        if (scale == 1) Store8(luma, place.nLumaX + dx, place.nLumaY + dy, rendered, samples, flat);
+                        else Store(luma, (place.nLumaX + dx) / scale, (place.nLumaY + dy) / scale, n, rendered, samples, flat, false);
                     } else if (place.bEdge411 && scale == 8) {
                         // Half a sample wide at this size: the one column, two rows tall.
                         Store(chroma[b - 4], place.nChromaX / 8, place.nChromaY / 8, 1, rendered, samples, flat, false);
                         Store(chroma[b - 4], place.nChromaX / 8, place.nChromaY / 8 + 1, 1, rendered, samples, flat, false);
+                    } else if (scale == 1 && !place.bEdge411) {
+                        Store8(chroma[b - 4], place.nChromaX, place.nChromaY, rendered, samples, flat);
                     } else {
                         Store(chroma[b - 4], place.nChromaX / scale, place.nChromaY / scale, n, rendered, samples, flat, place.bEdge411);
                     }

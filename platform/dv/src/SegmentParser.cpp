@@ -61,23 +61,25 @@ void SegmentParser::Parse(const uint8_t* const payloads[kMacroblocksPerSegment],
                           ParsedMacroblock out[kMacroblocksPerSegment]) {
     for (int m = 0; m < kMacroblocksPerSegment; ++m) std::memcpy(m_segment + m * kSlotBytes, payloads[m], dif::kBlockPayload);
     std::memset(m_segment + kMacroblocksPerSegment * kSlotBytes, 0, 8);
-    m_segmentPool.Reset();
 
+    bool unfinished = false;
     for (int m = 0; m < kMacroblocksPerSegment; ++m) {
         ParsedMacroblock& mb = out[m];
         const uint8_t* slot = m_segment + m * kSlotBytes;
         mb.nQno = slot[0] & 0x0F;
         const int base = m * kSlotBytes * 8;
         // Round 1: every block in its own area.
+        bool mbUnfinished = false;
         for (int b = 0; b < kBlocksPerMacroblock; ++b) {
             ParsedBlock& block = mb.blocks[b];
             State& state = m_states[m][b];
             int pos = base + kBlockStartBit[b];
             const int end = pos + kBlockBits[b];
-            const uint32_t dc = bits::Read(m_segment, pos, 9);
+            const uint32_t header = bits::Read(m_segment, pos, kBlockHeaderBits);
+            const uint32_t dc = header >> 3;
             block.nDc = int16_t(dc >= 256 ? int(dc) - 512 : int(dc));
-            block.nMode = uint8_t(bits::Read(m_segment, pos + 9, 1));
-            block.nClass = uint8_t(bits::Read(m_segment, pos + 10, 2));
+            block.nMode = uint8_t((header >> 2) & 1);
+            block.nClass = uint8_t(header & 3);
             block.nCount = 0;
             state = State{1, false, false, 0, 0, 0, 0};
             pos += kBlockHeaderBits;
@@ -90,19 +92,34 @@ void SegmentParser::Parse(const uint8_t* const payloads[kMacroblocksPerSegment],
             } else {
                 state.nPartialBits = uint8_t(end - pos);
                 state.nPartial = bits::Read(m_segment, pos, state.nPartialBits);
+                mbUnfinished = true;
             }
         }
         // Round 2: unfinished blocks continue in the free space of finished ones, in block order.
-        m_mbPool.Reset();
+        m_bSecondRound[m] = mbUnfinished;
+        if (!mbUnfinished) continue;
+        Pool& pool = m_mbPools[m];
+        pool.Reset();
         for (int b = 0; b < kBlocksPerMacroblock; ++b) {
             const State& state = m_states[m][b];
-            if (state.bDone) m_mbPool.Append(m_segment, state.nLeftFrom, state.nLeftTo);
+            if (state.bDone) pool.Append(m_segment, state.nLeftFrom, state.nLeftTo);
         }
         for (int b = 0; b < kBlocksPerMacroblock; ++b)
-            if (!m_states[m][b].bDone) Continue(mb.blocks[b], m_states[m][b], m_mbPool);
-        m_segmentPool.Append(m_mbPool.buf, m_mbPool.nPos, m_mbPool.nEnd);
+            if (!m_states[m][b].bDone) Continue(mb.blocks[b], m_states[m][b], pool);
+        for (int b = 0; b < kBlocksPerMacroblock; ++b) unfinished = unfinished || !m_states[m][b].bDone;
     }
-    // Round 3: what is still unfinished continues in the free space left in the whole segment.
+    if (!unfinished) return;
+    // Round 3: what is still unfinished continues in the free space left in the whole segment:
+    // the unused free bits of every macroblock, in macroblock order.
+    m_segmentPool.Reset();
+    for (int m = 0; m < kMacroblocksPerSegment; ++m) {
+        if (m_bSecondRound[m]) {
+            m_segmentPool.Append(m_mbPools[m].buf, m_mbPools[m].nPos, m_mbPools[m].nEnd);
+            continue;
+        }
+        for (int b = 0; b < kBlocksPerMacroblock; ++b)
+            m_segmentPool.Append(m_segment, m_states[m][b].nLeftFrom, m_states[m][b].nLeftTo);
+    }
     for (int m = 0; m < kMacroblocksPerSegment; ++m)
         for (int b = 0; b < kBlocksPerMacroblock; ++b)
             if (!m_states[m][b].bDone) Continue(out[m].blocks[b], m_states[m][b], m_segmentPool);

@@ -55,7 +55,8 @@ private:
 
     uint8_t m_segment[tables::kMacroblocksPerSegment * kSlotBytes + 8] = {};
     State m_states[tables::kMacroblocksPerSegment][tables::kBlocksPerMacroblock];
-    Pool m_mbPool;
+    Pool m_mbPools[tables::kMacroblocksPerSegment];
+    bool m_bSecondRound[tables::kMacroblocksPerSegment];
     Pool m_segmentPool;
 };
 
