@@ -87,6 +87,24 @@ TEST(GdiObject, ReplacingDeletesTheOldObjectAndReleaseKeepsIt) {
   ::DeleteObject(second);
 }
 
+TEST(GdiObject, IconsAndImageListsAreFreedByTheirOwnCalls) {
+  const BYTE andMask[4 * 4 / 8 * 4] = {};
+  const BYTE xorMask[4 * 4 / 8 * 4] = {};
+  framework::IconHolder icon(::CreateIcon(nullptr, 4, 4, 1, 1, andMask, xorMask));
+  ASSERT_TRUE(icon);
+  const HICON raw = icon.Get();
+  ICONINFO info{};
+  ASSERT_TRUE(::GetIconInfo(raw, &info));
+  ::DeleteObject(info.hbmMask);
+  ::DeleteObject(info.hbmColor);
+  framework::ImageListHolder list(::ImageList_Create(16, 16, ILC_COLOR24, 1, 1));
+  ASSERT_TRUE(list);
+  EXPECT_EQ(::ImageList_AddIcon(list.Get(), raw), 0);
+  EXPECT_EQ(::ImageList_GetImageCount(list.Get()), 1);
+  icon.Reset();
+  EXPECT_FALSE(::GetIconInfo(raw, &info)) << "the icon must be destroyed";
+}
+
 bool IsOpenHandle(HANDLE handle) {
   DWORD flags = 0;
   return ::GetHandleInformation(handle, &flags) != FALSE;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <utility>
 
@@ -36,38 +37,55 @@ class UniqueHandle {
   HANDLE m_hHandle = nullptr;
 };
 
-// A GDI object (HBITMAP, HFONT, HBRUSH, HRGN, HPEN) deleted with DeleteObject.
-template <class Handle>
-class GdiObject {
+// An object freed by `Free` (a function object taking the handle); null means "none".
+template <class Handle, class Free>
+class UniqueObject {
  public:
-  GdiObject() = default;
-  explicit GdiObject(Handle object) : m_hObject(object) {}
-  ~GdiObject() { Reset(); }
-  GdiObject(GdiObject&& other) noexcept : m_hObject(other.Release()) {}
-  GdiObject& operator=(GdiObject&& other) noexcept {
+  UniqueObject() = default;
+  explicit UniqueObject(Handle object) : m_hObject(object) {}
+  ~UniqueObject() { Reset(); }
+  UniqueObject(UniqueObject&& other) noexcept : m_hObject(other.Release()) {}
+  UniqueObject& operator=(UniqueObject&& other) noexcept {
     if (this != &other) Reset(other.Release());
     return *this;
   }
-  GdiObject(const GdiObject&) = delete;
-  GdiObject& operator=(const GdiObject&) = delete;
+  UniqueObject(const UniqueObject&) = delete;
+  UniqueObject& operator=(const UniqueObject&) = delete;
 
   Handle Get() const { return m_hObject; }
   explicit operator bool() const { return m_hObject != nullptr; }
   Handle Release() { return std::exchange(m_hObject, nullptr); }
   void Reset(Handle object = nullptr) {
     const Handle old = std::exchange(m_hObject, object);
-    if (old != nullptr && old != object) ::DeleteObject(old);
+    if (old != nullptr && old != object) Free()(old);
   }
 
  private:
   Handle m_hObject = nullptr;
 };
 
+struct DeleteGdiObject {
+  void operator()(HGDIOBJ object) const { ::DeleteObject(object); }
+};
+struct DestroyIconHandle {
+  void operator()(HICON icon) const { ::DestroyIcon(icon); }
+};
+struct DestroyImageList {
+  void operator()(HIMAGELIST list) const { ::ImageList_Destroy(list); }
+};
+
+// A GDI object (HBITMAP, HFONT, HBRUSH, HRGN, HPEN) deleted with DeleteObject.
+template <class Handle>
+using GdiObject = UniqueObject<Handle, DeleteGdiObject>;
+
 using BitmapHolder = GdiObject<HBITMAP>;
 using FontHolder = GdiObject<HFONT>;
 using BrushHolder = GdiObject<HBRUSH>;
 using RegionHolder = GdiObject<HRGN>;
 using PenHolder = GdiObject<HPEN>;
+// An icon made by LoadImage without LR_SHARED, or by CreateIconIndirect.
+using IconHolder = UniqueObject<HICON, DestroyIconHandle>;
+using ImageListHolder = UniqueObject<HIMAGELIST, DestroyImageList>;
 
 // Selects an object into a device context and selects the previous one back when it ends.
 // Regions are not selected this way (SelectObject answers them with a complexity, not an object).
