@@ -204,9 +204,8 @@ TEST_F(VirtualDriverTest, TapeStateIs5WhileBlockedLockedOrADialogIsOpen) {
     HWND hDialog = ::CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, m_window.Handle(), nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, hDialog);
     ::SetActiveWindow(hDialog);
-    if (::GetLastActivePopup(m_window.Handle()) == hDialog) {
-        EXPECT_EQ(5, Sent());
-    }
+    ASSERT_EQ(hDialog, ::GetLastActivePopup(m_window.Handle()));
+    EXPECT_EQ(5, Sent());
     ::DestroyWindow(hDialog);
     EXPECT_EQ(2, Sent());
     // Sent on every tick, changed or not.
