@@ -44,7 +44,7 @@ bool AviParser::ReadChunkAt(std::uint64_t pos, std::uint64_t end, Chunk& chunk)
     chunk.fcc = ReadLe32(head);
     chunk.nSize = ReadLe32(head + 4);
     chunk.listType = 0;
-    if ((chunk.fcc == fcc::kList || chunk.fcc == fcc::kRiff) && chunk.nSize >= 4 &&
+    if ((chunk.fcc == fcc::kList || chunk.fcc == fcc::kRiff) &&
         pos + kListHeaderSize <= end && m_pFile->ReadExact(pos + kChunkHeaderSize, head + 8, 4))
         chunk.listType = ReadLe32(head + 8);
     return true;
@@ -130,6 +130,19 @@ void AviParser::FindSegments()
             }
             return true;
         });
+        if (seg.nMoviPos == 0 && pos == 0) {
+            // A recording cut off before its first checkpoint declares a RIFF that ends with
+            // its headers; its "movi" list follows them.
+            ForEachChunk(pos + kListHeaderSize, m_nFileSize, [&](const Chunk& c) {
+                if (c.fcc == fcc::kList && c.listType == fcc::kMovi) {
+                    seg.nMoviPos = c.nPos;
+                    seg.nMoviEnd = std::min<std::uint64_t>(c.DataPos() + c.nSize, m_nFileSize);
+                    Problem("the \"movi\" list lies outside the declared RIFF");
+                    return false;
+                }
+                return c.End() <= m_nFileSize;
+            });
+        }
         m_vecSegments.push_back(seg);
         pos = riff.End();
     }

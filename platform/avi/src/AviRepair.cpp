@@ -1,6 +1,7 @@
 #include "avi/AviRepair.h"
 
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "avi/AviParser.h"
@@ -15,7 +16,16 @@ struct FoundChunk {
     std::uint32_t nSize = 0;
 };
 
-// One entry of a standard index found in the file: a data position, or 0 for a dropped frame.
+// The entries of one standard index found in the file: data positions, 0 for a dropped frame.
+// Entries past the count in use are kept too: the writer puts each entry in place as soon as
+// its frame is written, and only the count waits for the next checkpoint.
+struct FoundIndex {
+    int nStream = 0;
+    std::size_t nInUse = 0;
+    std::vector<std::uint64_t> vecEntries; // the whole room of the chunk that is in the file
+};
+
+// Frame numbering from the indexes of one stream: position of each frame's data, 0 when dropped.
 using IndexedFrames = std::vector<std::uint64_t>;
 
 // Walks the movi chunks from the first one to the first byte that is not a whole chunk,
@@ -65,7 +75,27 @@ public:
     }
 
     const std::vector<FoundChunk>& Chunks() const { return m_vecChunks; }
-    const IndexedFrames& Indexed(int stream) { return m_mapIndexed[stream]; }
+
+    // The frames of a stream in index order. Past an index's count, entries are taken up to
+    // the last one that points at a whole chunk of the stream; the zeros before it are drops.
+    IndexedFrames Indexed(int stream) const
+    {
+        std::unordered_set<std::uint64_t> chunks;
+        for (const FoundChunk& c : m_vecChunks)
+            if (c.nStream == stream)
+                chunks.insert(c.nDataPos);
+        IndexedFrames frames;
+        for (const FoundIndex& ix : m_vecIndexes) {
+            if (ix.nStream != stream)
+                continue;
+            std::size_t end = ix.nInUse;
+            for (std::size_t i = ix.nInUse; i < ix.vecEntries.size(); ++i)
+                if (ix.vecEntries[i] != 0 && chunks.count(ix.vecEntries[i]))
+                    end = i + 1;
+            frames.insert(frames.end(), ix.vecEntries.begin(), ix.vecEntries.begin() + static_cast<std::ptrdiff_t>(end));
+        }
+        return frames;
+    }
 
 private:
     void ReadStdIndex(std::uint64_t pos, std::uint32_t size)
@@ -78,23 +108,26 @@ private:
         if (stream < 0 || h.bIndexType != kIndexOfChunks)
             return;
         const std::uint64_t first = pos + kChunkHeaderSize + disk::StdIndexHeader::kSize;
-        std::uint64_t n = std::min<std::uint64_t>(h.nEntriesInUse, (size - sizeof bytes) / disk::StdIndexEntry::kSize);
+        std::uint64_t n = (size - sizeof bytes) / disk::StdIndexEntry::kSize;
         n = std::min<std::uint64_t>(n, first < m_nFileSize ? (m_nFileSize - first) / disk::StdIndexEntry::kSize : 0);
         std::vector<std::uint8_t> entries(static_cast<std::size_t>(n * disk::StdIndexEntry::kSize));
         if (n == 0 || !m_file.ReadExact(first, entries.data(), entries.size()))
             return;
-        IndexedFrames& list = m_mapIndexed[stream];
+        FoundIndex found;
+        found.nStream = stream;
+        found.nInUse = static_cast<std::size_t>(std::min<std::uint64_t>(h.nEntriesInUse, n));
         for (std::uint64_t i = 0; i < n; ++i) {
             const auto e = disk::StdIndexEntry::Read(entries.data() + i * disk::StdIndexEntry::kSize);
-            list.push_back(e.dwOffset == 0 ? 0 : h.qwBaseOffset + e.dwOffset);
+            found.vecEntries.push_back(e.dwOffset == 0 ? 0 : h.qwBaseOffset + e.dwOffset);
         }
+        m_vecIndexes.push_back(std::move(found));
     }
 
     FileIo& m_file;
     std::uint64_t m_nFileSize;
     std::size_t m_nStreams;
     std::vector<FoundChunk> m_vecChunks;
-    std::unordered_map<int, IndexedFrames> m_mapIndexed;
+    std::vector<FoundIndex> m_vecIndexes;
 };
 
 AviResult WriterOptionsFromFile(const AviParser& parser, FileIo& source, const std::vector<FoundChunk>& chunks,
@@ -171,7 +204,7 @@ AviResult RepairAvi(FileIo& source, FileIo& target, const RepairOptions& options
 
     // Dropped frames are known only from the standard indexes: place them before the frame
     // that followed them there. Frames after the last indexed one take no drops.
-    const IndexedFrames& indexed = scanner.Indexed(videoStream);
+    const IndexedFrames indexed = scanner.Indexed(videoStream);
     std::unordered_map<std::uint64_t, std::size_t> indexOfPos;
     for (std::size_t i = 0; i < indexed.size(); ++i)
         if (indexed[i] != 0)

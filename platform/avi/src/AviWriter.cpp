@@ -259,6 +259,7 @@ AviResult AviWriter::StartStdIndex(StreamIndex& stream, std::uint64_t pos)
     stream.nIxBase = h.qwBaseOffset;
     stream.vecEntries.clear();
     stream.nEntriesOnDisk = 0;
+    stream.nEntriesInUseOnDisk = 0;
     stream.bPublished = false;
     stream.nIxDuration = 0;
     return AviResult::Ok;
@@ -272,14 +273,15 @@ AviResult AviWriter::BeginSegment(std::uint64_t pos)
     seg.nMoviPos = bFirst ? pos : pos + kListHeaderSize;
     std::uint8_t head[2 * kListHeaderSize];
     std::size_t n = 0;
+    // Sizes of empty lists until the reserved indexes are in place and WriteSizes runs.
     if (!bFirst) {
         WriteLe32(head, fcc::kRiff);
-        WriteLe32(head + 4, 0);
+        WriteLe32(head + 4, 4 + kListHeaderSize);
         WriteLe32(head + 8, fcc::kAvix);
         n = kListHeaderSize;
     }
     WriteLe32(head + n, fcc::kList);
-    WriteLe32(head + n + 4, 0);
+    WriteLe32(head + n + 4, 4);
     WriteLe32(head + n + 8, fcc::kMovi);
     n += kListHeaderSize;
     AviResult hr = Write(pos, head, n);
@@ -319,23 +321,32 @@ AviResult AviWriter::EndFirstSegment()
     return Write32(4, static_cast<std::uint32_t>(m_nEnd - kChunkHeaderSize));
 }
 
+AviResult AviWriter::WriteNewEntries(StreamIndex& stream)
+{
+    const std::size_t count = stream.vecEntries.size();
+    if (count <= stream.nEntriesOnDisk)
+        return AviResult::Ok;
+    const std::size_t fresh = count - stream.nEntriesOnDisk;
+    std::vector<std::uint8_t> bytes(fresh * disk::StdIndexEntry::kSize);
+    for (std::size_t i = 0; i < fresh; ++i)
+        stream.vecEntries[stream.nEntriesOnDisk + i].Write(bytes.data() + i * disk::StdIndexEntry::kSize);
+    const std::uint64_t entries = stream.nIxPos + kChunkHeaderSize + disk::StdIndexHeader::kSize;
+    const AviResult hr = Write(entries + stream.nEntriesOnDisk * disk::StdIndexEntry::kSize, bytes.data(), bytes.size());
+    if (Succeeded(hr))
+        stream.nEntriesOnDisk = static_cast<std::uint32_t>(count);
+    return hr;
+}
+
 AviResult AviWriter::WriteIndexes(StreamIndex& stream)
 {
     const std::size_t count = stream.vecEntries.size();
-    if (count > stream.nEntriesOnDisk) {
-        const std::size_t fresh = count - stream.nEntriesOnDisk;
-        std::vector<std::uint8_t> bytes(fresh * disk::StdIndexEntry::kSize);
-        for (std::size_t i = 0; i < fresh; ++i)
-            stream.vecEntries[stream.nEntriesOnDisk + i].Write(bytes.data() + i * disk::StdIndexEntry::kSize);
-        const std::uint64_t entries = stream.nIxPos + kChunkHeaderSize + disk::StdIndexHeader::kSize;
-        AviResult hr = Write(entries + stream.nEntriesOnDisk * disk::StdIndexEntry::kSize, bytes.data(),
-                             bytes.size());
-        if (Succeeded(hr))
-            hr = Write32(stream.nIxPos + kChunkHeaderSize + 4, static_cast<std::uint32_t>(count));
-        if (!Succeeded(hr))
-            return hr;
-        stream.nEntriesOnDisk = static_cast<std::uint32_t>(count);
+    AviResult hr = WriteNewEntries(stream);
+    if (Succeeded(hr) && count != stream.nEntriesInUseOnDisk) {
+        hr = Write32(stream.nIxPos + kChunkHeaderSize + 4, static_cast<std::uint32_t>(count));
+        stream.nEntriesInUseOnDisk = static_cast<std::uint32_t>(count);
     }
+    if (!Succeeded(hr))
+        return hr;
     if (count > 0) {
         if (!stream.bPublished) {
             disk::SuperIndexEntry e;
@@ -463,10 +474,21 @@ AviResult AviWriter::AppendChunk(StreamIndex& stream, std::span<const std::uint8
     AviResult hr = PrepareEntry(stream, chunkBytes);
     if (!Succeeded(hr))
         return hr;
+    const std::uint64_t pos = m_nEnd;
+    disk::StdIndexEntry entry;
+    entry.dwOffset = static_cast<std::uint32_t>(pos + kChunkHeaderSize - stream.nIxBase);
+    entry.dwSize = size;
+    stream.vecEntries.push_back(entry);
+    if (m_options.bCheckpoints) {
+        // The entry goes to the file before its chunk, past the count readers use: repair
+        // finds the frames and drops after the last checkpoint there.
+        hr = WriteNewEntries(stream);
+        if (!Succeeded(hr))
+            return hr;
+    }
     std::uint8_t head[kChunkHeaderSize];
     WriteLe32(head, stream.fccChunk);
     WriteLe32(head + 4, size);
-    const std::uint64_t pos = m_nEnd;
     hr = Write(pos, head, sizeof head);
     if (Succeeded(hr))
         hr = Write(pos + kChunkHeaderSize, data.data(), data.size());
@@ -478,11 +500,6 @@ AviResult AviWriter::AppendChunk(StreamIndex& stream, std::span<const std::uint8
         return hr;
     m_nEnd = pos + chunkBytes;
     m_nMoviEnd = m_nEnd;
-
-    disk::StdIndexEntry entry;
-    entry.dwOffset = static_cast<std::uint32_t>(pos + kChunkHeaderSize - stream.nIxBase);
-    entry.dwSize = size;
-    stream.vecEntries.push_back(entry);
     stream.nIxDuration += ticks;
     stream.nTotalTicks += ticks;
     ++stream.nTotalEntries;
@@ -528,6 +545,11 @@ AviResult AviWriter::WriteDroppedFrame()
     if (!Succeeded(hr))
         return hr;
     m_video.vecEntries.push_back(disk::StdIndexEntry{}); // offset 0: dropped
+    if (m_options.bCheckpoints) {
+        hr = WriteNewEntries(m_video);
+        if (!Succeeded(hr))
+            return hr;
+    }
     ++m_video.nIxDuration;
     ++m_video.nTotalTicks;
     ++m_video.nTotalEntries;

@@ -9,10 +9,12 @@
 // room is reserved for the segment's entries; the frames follow. A dropped frame has no data
 // chunk: its standard index entry has offset 0 and size 0, and it counts in the stream length.
 //
-// Crash safety: every checkpoint (by default about once a second of video) writes the new
-// index entries, the stream lengths and the RIFF and list sizes in place, so a recording cut off
-// at any moment reads up to its last checkpoint. Checkpoints only rewrite fields in place, so a
-// finished file is the same byte for byte however often they ran.
+// Crash safety: each index entry is written to its reserved place as soon as its frame is
+// written, and every checkpoint (by default about once a second of video) writes the entry
+// counts, the stream lengths and the RIFF and list sizes in place, so a recording cut off at any
+// moment reads up to its last checkpoint, and repair recovers the frames and drops after it.
+// All of this only fills in fields in place, so a finished file is the same byte for byte
+// however often checkpoints ran.
 
 #include <cstdint>
 #include <span>
@@ -81,6 +83,7 @@ private:
         std::uint64_t nIxBase = 0;
         std::vector<disk::StdIndexEntry> vecEntries; // of the current standard index
         std::uint32_t nEntriesOnDisk = 0;            // of those, already written
+        std::uint32_t nEntriesInUseOnDisk = 0;       // the count the file's index chunk holds
         bool bPublished = false;                     // current index listed in the super index
         std::uint32_t nIxDuration = 0;               // ticks of the current standard index
         std::uint32_t nTotalEntries = 0;
@@ -101,6 +104,7 @@ private:
     AviResult PrepareEntry(StreamIndex& stream, std::uint64_t chunkBytes);
     AviResult AppendChunk(StreamIndex& stream, std::span<const std::uint8_t> data, std::uint32_t ticks);
     AviResult AfterFrame();
+    AviResult WriteNewEntries(StreamIndex& stream);
     AviResult WriteIndexes(StreamIndex& stream);
     AviResult WriteSizes();
     AviResult FlushIndexes();
