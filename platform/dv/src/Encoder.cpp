@@ -5,8 +5,13 @@
 #include "Tables.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace dv {
 
@@ -30,7 +35,6 @@ const ForwardFactors& Factors() {
     return factors;
 }
 
-inline int RoundToInt(float v) { return int(v + (v >= 0 ? 0.5f : -0.5f)); }
 
 // Gets 8 x 8 samples (minus 128) of a plane.
 void Fetch(const uint8_t* plane, int stride, int x, int y, float* out) {
@@ -48,44 +52,118 @@ void FetchEdge(const uint8_t* plane, int stride, int x, int y, float* out) {
     }
 }
 
-// Whether the two fields of the block differ much more than neighbouring lines of one field.
-bool PrefersFieldDct(const float* s) {
-    float between = 0, within = 0;
-    for (int r = 0; r < 7; ++r)
-        for (int c = 0; c < 8; ++c) {
-            between += std::fabs(s[r * 8 + c] - s[(r + 1) * 8 + c]);
-            if (r < 6) within += std::fabs(s[r * 8 + c] - s[(r + 2) * 8 + c]);
-        }
-    return between > 2.0f * within + 400.0f;
+// Sum of absolute differences of 8 samples of two rows.
+inline int RowDifference(const uint8_t* a, const uint8_t* b) {
+#if defined(__SSE2__)
+    const __m128i x = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a));
+    const __m128i y = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b));
+    return _mm_cvtsi128_si32(_mm_sad_epu8(x, y));
+#else
+    int sum = 0;
+    for (int c = 0; c < 8; ++c) sum += std::abs(int(a[c]) - int(b[c]));
+    return sum;
+#endif
 }
 
-void TransformBlock(float* samples, bool fieldAdaptive, CodedBlock& block) {
-    float coeffs[64];
-    const uint8_t* scan;
-    block.nMode = (fieldAdaptive && PrefersFieldDct(samples)) ? 1 : 0;
-    if (block.nMode == 0) {
+// Bit k set where values[k] is not zero.
+inline uint64_t NonZeroMask(const int* values) {
+    uint64_t mask = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (int k = 0; k < 64; k += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + k));
+        const int zeros = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(v, zero)));
+        mask |= uint64_t(~zeros & 0xF) << k;
+    }
+#else
+    for (int k = 0; k < 64; ++k) mask |= uint64_t(values[k] != 0) << k;
+#endif
+    return mask;
+}
+
+// Whether the two fields of an 8 x 8 block of a plane differ much more than neighbouring lines
+// of one field do: then the 2-4-8 DCT codes it better.
+constexpr int kFieldThreshold = 400;
+bool PrefersFieldDct(const uint8_t* plane, int stride, int x, int y) {
+    const uint8_t* p = plane + size_t(y) * stride + x;
+    int between = 0;
+    for (int r = 0; r < 7; ++r) between += RowDifference(p + size_t(r) * stride, p + size_t(r + 1) * stride);
+    if (between <= kFieldThreshold) return false;
+    int within = 0;
+    for (int r = 0; r < 6; ++r) within += RowDifference(p + size_t(r) * stride, p + size_t(r + 2) * stride);
+    return between > 2 * within + kFieldThreshold;
+}
+
+// Scan position of every coefficient index, for both DCT modes.
+struct ScanPositions {
+    uint8_t of88[64], of248[64];
+    ScanPositions() {
+        for (int i = 0; i < 64; ++i) {
+            of88[kScan88[i]] = uint8_t(i);
+            of248[kScan248[i]] = uint8_t(i);
+        }
+    }
+};
+const ScanPositions& Positions() {
+    static const ScanPositions positions;
+    return positions;
+}
+
+// values[i] = in[i] * factor[i] rounded half away from zero and limited to what class 3 can code;
+// returns whether an AC value needs class 3.
+inline bool WeighAndRound(const float* in, const float* factor, int* values) {
+    constexpr float kLimit = float(2 * kMaxClassTwoValue);
+#if defined(__SSE2__)
+    const __m128 limit = _mm_set1_ps(kLimit), negLimit = _mm_set1_ps(-kLimit);
+    const __m128 half = _mm_set1_ps(0.5f), sign = _mm_set1_ps(-0.0f), large = _mm_set1_ps(float(kMaxClassTwoValue) + 0.5f);
+    int flags = 0;
+    for (int k = 0; k < 64; k += 4) {
+        __m128 x = _mm_mul_ps(_mm_loadu_ps(in + k), _mm_loadu_ps(factor + k));
+        x = _mm_min_ps(_mm_max_ps(x, negLimit), limit);
+        const __m128 rounded = _mm_add_ps(x, _mm_or_ps(half, _mm_and_ps(x, sign)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(values + k), _mm_cvttps_epi32(rounded));
+        int over = _mm_movemask_ps(_mm_cmpge_ps(_mm_andnot_ps(sign, rounded), _mm_add_ps(large, half)));
+        if (k == 0) over &= ~1;  // the DC has its own range
+        flags |= over;
+    }
+    return flags != 0;
+#else
+    bool needs = false;
+    for (int i = 0; i < 64; ++i) {
+        const float v = std::min(std::max(in[i] * factor[i], -kLimit), kLimit);
+        values[i] = int(v + (v >= 0.0f ? 0.5f : -0.5f));
+        needs = needs || (i > 0 && std::abs(values[i]) > kMaxClassTwoValue);
+    }
+    return needs;
+#endif
+}
+
+void TransformBlock(float* samples, bool fieldDct, CodedBlock& block) {
+    int values[64];
+    block.nMode = fieldDct ? 1 : 0;
+    if (!fieldDct) {
         dct::ForwardAan88(samples);
-        const float* f = Factors().f88;
-        for (int i = 0; i < 64; ++i) coeffs[i] = samples[i] * f[i];
-        scan = kScan88;
+        block.bNeedsClass3 = WeighAndRound(samples, Factors().f88, values);
     } else {
+        float coeffs[64];
         dct::Forward248(samples, coeffs);
-        const float* w = Weight248();
-        for (int i = 0; i < 64; ++i) coeffs[i] *= w[i];
-        scan = kScan248;
+        block.bNeedsClass3 = WeighAndRound(coeffs, Weight248(), values);
     }
-    block.nDc = int16_t(std::clamp(RoundToInt(coeffs[0]), -256, 255));
-    int peak = 0;
-    block.nCount = 0;
-    for (int i = 1; i < 64; ++i) {
-        const int v = RoundToInt(coeffs[scan[i]]);
-        if (v == 0) continue;
-        peak = std::max(peak, std::abs(v));
-        block.scan[block.nCount] = uint8_t(i);
-        block.value[block.nCount] = int16_t(std::clamp(v, -2 * kMaxClassTwoValue, 2 * kMaxClassTwoValue));
-        ++block.nCount;
+    block.nDc = int16_t(std::clamp(values[0], -256, 255));
+    values[0] = 0;
+    // The non-zero values in scan order.
+    const uint8_t* positionOf = block.nMode ? Positions().of248 : Positions().of88;
+    const uint8_t* scan = block.nMode ? kScan248 : kScan88;
+    uint64_t inScan = 0;
+    for (uint64_t natural = NonZeroMask(values); natural; natural &= natural - 1)
+        inScan |= uint64_t(1) << positionOf[std::countr_zero(natural)];
+    int count = 0;
+    for (; inScan; inScan &= inScan - 1, ++count) {
+        const int i = std::countr_zero(inScan);
+        block.scan[count] = uint8_t(i);
+        block.value[count] = int16_t(values[scan[i]]);
     }
-    block.bNeedsClass3 = peak > kMaxClassTwoValue;
+    block.nCount = uint8_t(count);
 }
 
 bool PictureFits(const YuvPicture& p, System system) {
@@ -118,16 +196,22 @@ Result Encoder::EncodeVideo(const YuvPicture& picture, System system, std::span<
                 for (int b = 0; b < 4; ++b) {
                     const int dx = place.bSquare ? (b & 1) * 8 : b * 8;
                     const int dy = place.bSquare ? (b >> 1) * 8 : 0;
-                    Fetch(picture.y.data(), picture.nWidth, place.nLumaX + dx, place.nLumaY + dy, samples);
-                    TransformBlock(samples, m_bFieldAdaptive, mbs[m].blocks[b]);
+                    const int x = place.nLumaX + dx, y = place.nLumaY + dy;
+                    Fetch(picture.y.data(), picture.nWidth, x, y, samples);
+                    TransformBlock(samples, m_bFieldAdaptive && PrefersFieldDct(picture.y.data(), picture.nWidth, x, y),
+                                   mbs[m].blocks[b]);
                 }
                 const uint8_t* chroma[2] = {picture.cr.data(), picture.cb.data()};
                 for (int c = 0; c < 2; ++c) {
-                    if (place.bEdge411)
+                    bool fieldDct = false;
+                    if (place.bEdge411) {
                         FetchEdge(chroma[c], picture.nChromaWidth, place.nChromaX, place.nChromaY, samples);
-                    else
+                    } else {
                         Fetch(chroma[c], picture.nChromaWidth, place.nChromaX, place.nChromaY, samples);
-                    TransformBlock(samples, m_bFieldAdaptive && !place.bEdge411, mbs[m].blocks[4 + c]);
+                        fieldDct = m_bFieldAdaptive &&
+                                   PrefersFieldDct(chroma[c], picture.nChromaWidth, place.nChromaX, place.nChromaY);
+                    }
+                    TransformBlock(samples, fieldDct, mbs[m].blocks[4 + c]);
                 }
             }
             writer.Write(mbs, payloads);

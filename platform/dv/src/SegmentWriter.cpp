@@ -3,6 +3,7 @@
 #include "BitIo.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 
@@ -71,7 +72,37 @@ int SegmentWriter::BlockBits(const CodedBlock& block, int nClass, int qno) const
     return bitsUsed;
 }
 
+namespace {
+// Levels that quantise every class of block with the same steps cost the same bits: each level's
+// first such level, so that one count serves them all.
+struct SameStepLevels {
+    int first[SegmentWriterLevels::kCount];
+    SameStepLevels() {
+        auto steps = [](int level, int a) {
+            const int cls = SegmentWriterLevels::ClassOf(level), qno = SegmentWriterLevels::QnoOf(level);
+            return std::array<int, 3>{QuantShift(cls, qno, a), QuantShift(cls < 2 ? cls + 1 : cls, qno, a), QuantShift(3, qno, a)};
+        };
+        for (int level = 0; level < SegmentWriterLevels::kCount; ++level) {
+            first[level] = level;
+            for (int other = 0; other < level; ++other) {
+                bool same = true;
+                for (int a = 0; a < 4; ++a) same = same && steps(level, a) == steps(other, a);
+                if (same) {
+                    first[level] = first[other];
+                    break;
+                }
+            }
+        }
+    }
+};
+const SameStepLevels& SameSteps() {
+    static const SameStepLevels levels;
+    return levels;
+}
+}  // namespace
+
 int SegmentWriter::MacroblockBits(int m, int level) {
+    level = SameSteps().first[level];
     int& cached = m_cost[m][level];
     if (cached < 0) {
         cached = 0;
@@ -154,7 +185,32 @@ void SegmentWriter::ChooseQuantisation(CodedMacroblock mbs[]) {
     }
 }
 
-int SegmentWriter::EmitBlock(const CodedBlock& block, int qno, int at) {
+// Appends codes to a byte buffer, most significant bit first.
+class SegmentWriter::BitAppender {
+public:
+    explicit BitAppender(uint8_t* buf) : m_pNext(buf) {}
+    void Put(uint32_t code, int bits) {  // bits <= 32
+        m_acc = (m_acc << bits) | code;
+        m_nPending += bits;
+        m_nPos += bits;
+        while (m_nPending >= 8) {
+            m_nPending -= 8;
+            *m_pNext++ = uint8_t(m_acc >> m_nPending);
+        }
+    }
+    void Flush() {
+        if (m_nPending) *m_pNext = uint8_t(m_acc << (8 - m_nPending));
+    }
+    int Position() const { return m_nPos; }
+
+private:
+    uint8_t* m_pNext;
+    uint64_t m_acc = 0;
+    int m_nPending = 0;
+    int m_nPos = 0;
+};
+
+void SegmentWriter::EmitBlock(const CodedBlock& block, int qno, BitAppender& out) {
     const auto& vlc = VlcEncodeTable();
     int shift[4];
     for (int a = 0; a < 4; ++a) shift[a] = QuantShift(block.nClass, qno, a);
@@ -164,19 +220,10 @@ int SegmentWriter::EmitBlock(const CodedBlock& block, int qno, int at) {
         const int q = Quantize(block.value[i], shift[kAreaOfScan[pos]]);
         if (q == 0) continue;
         const VlcEncodeEntry& e = vlc[pos - last - 1][q > kMaxLevel ? kMaxLevel : q];
-        const uint32_t code = (e.nCode << 1) | (block.value[i] < 0 ? 1u : 0u);
-        const int n = e.nBits + 1;
-        if (n > 24) {
-            bits::Write(m_stream, at, code >> 16, n - 16);
-            bits::Write(m_stream, at + n - 16, code & 0xFFFF, 16);
-        } else {
-            bits::Write(m_stream, at, code, n);
-        }
-        at += n;
+        out.Put((e.nCode << 1) | (block.value[i] < 0 ? 1u : 0u), e.nBits + 1);
         last = pos;
     }
-    bits::Write(m_stream, at, kEobCode, kEobBits);
-    return at + kEobBits;
+    out.Put(kEobCode, kEobBits);
 }
 
 void SegmentWriter::Write(CodedMacroblock mbs[kMacroblocksPerSegment], uint8_t* const out[kMacroblocksPerSegment]) {
@@ -186,13 +233,14 @@ void SegmentWriter::Write(CodedMacroblock mbs[kMacroblocksPerSegment], uint8_t* 
 
     // Every block's codes in one stream; where each block's part starts and ends.
     int from[kMacroblocksPerSegment][kBlocksPerMacroblock], to[kMacroblocksPerSegment][kBlocksPerMacroblock];
-    int at = 0;
+    BitAppender appender(m_stream);
     for (int m = 0; m < kMacroblocksPerSegment; ++m)
         for (int b = 0; b < kBlocksPerMacroblock; ++b) {
-            from[m][b] = at;
-            at = EmitBlock(mbs[m].blocks[b], m_qno[m], at);
-            to[m][b] = at;
+            from[m][b] = appender.Position();
+            EmitBlock(mbs[m].blocks[b], m_qno[m], appender);
+            to[m][b] = appender.Position();
         }
+    appender.Flush();
 
     FreeRange segmentFree[kMacroblocksPerSegment * kBlocksPerMacroblock];
     int segmentFreeCount = 0;

@@ -10,6 +10,15 @@
 
 namespace dv {
 
+// A macroblock's quantisation level 0..21 (coarse to fine) sets one step size for all its luma
+// blocks: class 0, 1 or 2 with the QNO that reaches that level; chroma goes one class coarser
+// where it can, and class 3 blocks keep the QNO.
+struct SegmentWriterLevels {
+    static constexpr int kCount = 22;
+    static int ClassOf(int level) { return level >= 6 ? 0 : level >= 3 ? 1 : 2; }
+    static int QnoOf(int level) { return level - tables::kClassOffset[ClassOf(level)]; }
+};
+
 struct CodedBlock {
     int16_t nDc = 0;        // 9-bit DC
     uint8_t nMode = 0;      // 0: 8-8, 1: 2-4-8
@@ -34,19 +43,19 @@ private:
     static constexpr int kSegmentBits = tables::kMacroblocksPerSegment *
         (4 * (tables::kLumaBlockBits - tables::kBlockHeaderBits) + 2 * (tables::kChromaBlockBits - tables::kBlockHeaderBits));
 
-    // A macroblock's quantisation level 0..21 (coarse to fine) sets one step size for all its
-    // blocks: class 0, 1 or 2 with the QNO that reaches that level (class 3 blocks keep the QNO).
-    static constexpr int kLevels = 22;
-    static int ClassOfLevel(int level) { return level >= 6 ? 0 : level >= 3 ? 1 : 2; }
-    static int QnoOfLevel(int level) { return level - tables::kClassOffset[ClassOfLevel(level)]; }
+    static constexpr int kLevels = SegmentWriterLevels::kCount;
+    static int ClassOfLevel(int level) { return SegmentWriterLevels::ClassOf(level); }
+    static int QnoOfLevel(int level) { return SegmentWriterLevels::QnoOf(level); }
     // Chroma one class coarser than luma where it can be: the bits serve the picture more in luma.
+    // (Keep in step with SameStepLevels in the source.)
     static int ClassOfBlock(const CodedBlock& block, int b, int lumaClass) {
         return block.bNeedsClass3 ? 3 : (b >= 4 && lumaClass < 2) ? lumaClass + 1 : lumaClass;
     }
     int BlockBits(const CodedBlock& block, int nClass, int qno) const;
     int MacroblockBits(int m, int level);
     void ChooseQuantisation(CodedMacroblock mbs[]);
-    int EmitBlock(const CodedBlock& block, int qno, int at);
+    class BitAppender;
+    void EmitBlock(const CodedBlock& block, int qno, BitAppender& out);
 
     CodedMacroblock* m_pMbs = nullptr;
     int m_cost[tables::kMacroblocksPerSegment][kLevels];
