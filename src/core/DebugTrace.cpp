@@ -90,9 +90,11 @@ private:
   std::unique_ptr<DebugIniFile> m_spFile;
 };
 
+// The process-wide objects are never destroyed, so code that traces while the process exits
+// (destructors of other static objects) still finds them.
 DebugIniReader& IniReader() {
-  static DebugIniReader reader;
-  return reader;
+  static DebugIniReader* s_pReader = new DebugIniReader;
+  return *s_pReader;
 }
 
 // The process-wide trace state: latched switches, last writer and log file, under one lock so
@@ -166,8 +168,8 @@ private:
 };
 
 TraceState& State() {
-  static TraceState state;
-  return state;
+  static TraceState* s_pState = new TraceState;
+  return *s_pState;
 }
 
 void EmitV(const char* format, va_list args) {

@@ -218,12 +218,4 @@ TEST_F(AppSettingsTest, ChangedValuesSurviveASaveAndALoad) {
   EXPECT_EQ(L"D:\\Video\\holiday\\", loaded.GetVideoFolder());
 }
 
-TEST(SpecialFolderTest, TheDocumentsFolderEndsInOneBackslash) {
-  const std::wstring strFolder = AppSettings::GetSpecialFolderPath(CSIDL_PERSONAL);
-  ASSERT_GE(strFolder.size(), 4u);
-  EXPECT_EQ(L'\\', strFolder.back());
-  EXPECT_NE(L'\\', strFolder[strFolder.size() - 2]);
-  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(strFolder.c_str()));
-}
-
 }  // namespace

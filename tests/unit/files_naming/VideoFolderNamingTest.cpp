@@ -106,6 +106,7 @@ TEST_F(VideoFolderNamingTest, TheLastNumberExhaustsTheRange) {
   EXPECT_FALSE(m_settings.IsSerialNumberExhausted());
   EXPECT_EQ(9999999, m_settings.GetNextSerialNumber());
   EXPECT_EQ(L"PLVR9999999.avi", m_settings.MakeFileName(m_settings.GetNextSerialNumber()));
+  EXPECT_EQ(L"PLVR12345.avi", m_settings.MakeFileName(12345));
 
   Touch(L"PLVR9999999.avi");
   EXPECT_FALSE(m_settings.FindNextSerialNumber());
@@ -172,13 +173,6 @@ TEST(SerialNumberTest, OnlyFourToSevenDigitsAfterThePrefixCount) {
     EXPECT_EQ(c.nExpected, AppSettings::ParseSerialNumber(c.name, c.nPrefixLength))
         << "name of " << wcslen(c.name) << " characters, case " << (&c - cases);
   }
-}
-
-TEST(FileNameTest, NumbersHaveAtLeastFourDigits) {
-  AppSettings settings;
-  settings.SetFilePrefix(L"PLVR");
-  EXPECT_EQ(L"PLVR0007.avi", settings.MakeFileName(7));
-  EXPECT_EQ(L"PLVR12345.avi", settings.MakeFileName(12345));
 }
 
 TEST(FileSystemNameTest, WineDrivesReportNtfs) {
