@@ -4,9 +4,14 @@
 #include "devices/Bus.h"
 #include "devices/DVStreamSource.h"
 
+#include "dv/FrameWriter.h"
+#include "dv/Pattern.h"
+
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -18,25 +23,35 @@ constexpr ULONG FrameBytes625 = 144000;  // 12 DIF sequences
 // Frame periods as fractions of a second: 1001/30000 (29.97 Hz) and 1/25.
 constexpr uint64_t Period525Num = 1001, Period525Den = 30000;
 constexpr uint64_t Period625Num = 1, Period625Den = 25;
-// Drop-frame time code of the 525-line system: frames per ten minutes and per dropping minute.
-constexpr uint64_t FramesPer10Min2997 = 17982;
-constexpr uint64_t FramesPerMinute2997 = 1798;
-
 std::atomic<DVFrameMaker> g_fnFrameMaker{nullptr};
 
-void FrameToTimecode(uint64_t nFrame, bool b625, int* pTimecode) {
-    uint64_t nFps = 25;
-    if (!b625) {
-        nFps = 30;
-        const uint64_t nTens = nFrame / FramesPer10Min2997;
-        const uint64_t nRest = nFrame % FramesPer10Min2997;
-        nFrame += 18 * nTens + (nRest >= 2 ? 2 * ((nRest - 2) / FramesPerMinute2997) : 0);
+// The camcorder's picture and sound: a moving pattern with a tone, made by the DV codec. The
+// generator is made again whenever the stream's properties change.
+class PatternFrames {
+public:
+    bool Make(const DVFrameRequest& request, uint8_t* pFrame, size_t nBytes) {
+        dv::PatternSettings settings;
+        settings.system = request.b625Lines ? dv::System::System625_50 : dv::System::System525_60;
+        settings.bWideScreen = request.bWide;
+        settings.nFrameMode = request.nFrameMode;
+        settings.audioMode = request.bAudio32k12 ? dv::AudioMode::FourChannel32k12 : dv::AudioMode::Stereo48k;
+        settings.startDate = dv::RecDate{m_start.wYear, m_start.wMonth, m_start.wDay};
+        settings.startTime = dv::RecTime{m_start.wHour, m_start.wMinute, m_start.wSecond};
+        if (!m_spGenerator || !SameStream(m_spGenerator->Settings(), settings)) m_spGenerator = std::make_unique<dv::PatternGenerator>(settings);
+        return m_spGenerator->MakeFrame(request.nFrameNumber, std::span<uint8_t>(pFrame, nBytes)) == dv::Result::Ok;
     }
-    pTimecode[3] = static_cast<int>(nFrame % nFps);
-    pTimecode[2] = static_cast<int>(nFrame / nFps % 60);
-    pTimecode[1] = static_cast<int>(nFrame / (nFps * 60) % 60);
-    pTimecode[0] = static_cast<int>(nFrame / (nFps * 3600) % 24);
-}
+    void SetStart(const SYSTEMTIME& start) {
+        m_start = start;
+        m_spGenerator.reset();
+    }
+
+private:
+    static bool SameStream(const dv::PatternSettings& a, const dv::PatternSettings& b) {
+        return a.system == b.system && a.bWideScreen == b.bWideScreen && a.nFrameMode == b.nFrameMode && a.audioMode == b.audioMode;
+    }
+    SYSTEMTIME m_start{};
+    std::unique_ptr<dv::PatternGenerator> m_spGenerator;
+};
 
 class DVFilter : public RefCounted<IBaseFilter>, public IAMExtTransport, public IAMExtDevice, public IDVStreamSource {
 public:
@@ -101,6 +116,7 @@ public:
             m_bClockStarted = true;
             m_dwStart = dwNowMs;
             ::GetLocalTime(&m_startTime);
+            m_pattern.SetStart(m_startTime);
         }
         const uint64_t nElapsed = static_cast<DWORD>(dwNowMs - m_dwStart);
         for (;;) {
@@ -121,7 +137,11 @@ public:
                 slot.bDrop = stream.bSending && stream.nDropPending > 0;
                 if (slot.bDrop) --stream.nDropPending;
                 slot.request = DVFrameRequest{b625, s.bWide, s.nFrameMode, s.audio == AudioMode::Pcm32k12, m_nNextFrame, {}, m_startTime};
-                FrameToTimecode(m_nNextFrame, b625, slot.request.nTimecode);
+                const dv::TimeCode timeCode = dv::FrameNumberToTimeCode(b625 ? dv::System::System625_50 : dv::System::System525_60, m_nNextFrame);
+                slot.request.nTimecode[0] = timeCode.nHours;
+                slot.request.nTimecode[1] = timeCode.nMinutes;
+                slot.request.nTimecode[2] = timeCode.nSeconds;
+                slot.request.nTimecode[3] = timeCode.nFrames;
                 AddElapsed(slot.request.recorded, m_nNextFrame * nNum * 1000 / nDen);
             }
             ++m_nNextFrame;
@@ -206,7 +226,11 @@ private:
     void Deliver(const DVFrameRequest& request) {
         const size_t nBytes = request.b625Lines ? FrameBytes625 : FrameBytes525;
         m_vecFrame.assign(nBytes, 0);
-        if (DVFrameMaker fnMaker = g_fnFrameMaker.load()) fnMaker(request, m_vecFrame.data(), nBytes);
+        if (DVFrameMaker fnMaker = g_fnFrameMaker.load()) {
+            fnMaker(request, m_vecFrame.data(), nBytes);
+        } else {
+            m_pattern.Make(request, m_vecFrame.data(), nBytes);
+        }
         ++m_nDelivered;
         if (m_pSink) m_pSink->OnDVFrame(m_vecFrame.data(), nBytes, request.nFrameNumber);
     }
@@ -223,6 +247,7 @@ private:
     std::atomic<LONG> m_nDelivered{0};
     LONG m_nReceived = 0;
     std::vector<uint8_t> m_vecFrame;
+    PatternFrames m_pattern;
     std::atomic<bool> m_bRun{false};
     std::thread m_thread;
 };

@@ -5,6 +5,8 @@
 #include "devices/ComPtr.h"
 #include "devices/DVStreamSource.h"
 
+#include "dv/FrameInfo.h"
+
 #include <oleauto.h>
 
 #include <memory>
@@ -12,15 +14,21 @@
 namespace {
 
 struct RecordingSink : devices::IDVFrameSink {
-    void OnDVFrame(const uint8_t*, size_t nBytes, uint64_t nFrameNumber) override {
+    void OnDVFrame(const uint8_t* pFrame, size_t nBytes, uint64_t nFrameNumber) override {
         vecNumbers.push_back(nFrameNumber);
         nLastBytes = nBytes;
+        if (bKeep) vecLast.assign(pFrame, pFrame + nBytes);
     }
     std::vector<uint64_t> vecNumbers;
     size_t nLastBytes = 0;
+    bool bKeep = false;
+    std::vector<uint8_t> vecLast;
 };
 
 std::vector<devices::DVFrameRequest> g_vecRequests;
+bool SkipEncoding(const devices::DVFrameRequest&, uint8_t*, size_t) {
+    return true;
+}
 bool RememberRequest(const devices::DVFrameRequest& request, uint8_t* pFrame, size_t) {
     g_vecRequests.push_back(request);
     pFrame[0] = 0x1F;
@@ -32,7 +40,7 @@ protected:
     void SetUp() override {
         SimulationTest::SetUp();
         g_vecRequests.clear();
-        devices::SetDVFrameMaker(nullptr);
+        devices::SetDVFrameMaker(SkipEncoding);  // pacing tests need no pictures
     }
     void TearDown() override { devices::SetDVFrameMaker(nullptr); }
 
@@ -186,6 +194,42 @@ TEST_F(DVStreamTest, FramesCarryTheStreamPropertiesAndARunningTimeCode) {
     std::vector<uint8_t> frame(nBytes, 0);
     EXPECT_EQ(S_OK, spStream->ReceiveFrame(frame.data(), frame.size()));
     EXPECT_EQ(E_INVALIDARG, spStream->ReceiveFrame(frame.data(), 144000));
+}
+
+TEST_F(DVStreamTest, FramesAreDVOfTheCamcordersCurrentMode) {
+    devices::SetDVFrameMaker(nullptr);
+    devices::ExecuteBusCommand("system 625");
+    devices::ExecuteBusCommand("aspect 16:9");
+    auto spStream = Stream();
+    RecordingSink sink;
+    sink.bKeep = true;
+    spStream->SetFrameSink(&sink);
+    spStream->Pump(0);
+    spStream->Pump(40);
+    ASSERT_EQ(2u, sink.vecNumbers.size());
+    dv::FrameInfo info;
+    ASSERT_EQ(dv::Result::Ok, dv::ReadFrameInfo(sink.vecLast, info));
+    EXPECT_EQ(dv::System::System625_50, info.system);
+    EXPECT_TRUE(info.bWideScreen);
+    ASSERT_TRUE(info.timeCode.has_value());
+    EXPECT_EQ(1, info.timeCode->nFrames);
+    ASSERT_TRUE(info.audio.has_value());
+    EXPECT_EQ(dv::SampleRate::Rate48k, info.audio->rate);
+    ASSERT_TRUE(info.recDate.has_value());
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    EXPECT_EQ(now.wYear, info.recDate->nYear);
+
+    // Mid-stream the camcorder switches to 4:3 and 32 kHz 12-bit sound.
+    devices::ExecuteBusCommand("aspect 4:3");
+    devices::ExecuteBusCommand("audio 32k");
+    spStream->Pump(80);
+    ASSERT_EQ(dv::Result::Ok, dv::ReadFrameInfo(sink.vecLast, info));
+    EXPECT_FALSE(info.bWideScreen);
+    ASSERT_TRUE(info.audio.has_value());
+    EXPECT_EQ(dv::SampleRate::Rate32k, info.audio->rate);
+    EXPECT_EQ(dv::AudioQuantization::NonLinear12, info.audio->quantization);
+    EXPECT_EQ(2, info.timeCode->nFrames);
 }
 
 } // namespace

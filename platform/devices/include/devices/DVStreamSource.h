@@ -17,7 +17,7 @@ protected:
     ~IDVFrameSink() = default;
 };
 
-// Fills one frame of the camcorder's current stream; given by the DV codec's side.
+// Describes one frame of the camcorder's current stream.
 struct DVFrameRequest {
     bool b625Lines;
     bool bWide;
@@ -27,6 +27,7 @@ struct DVFrameRequest {
     int nTimecode[4];     // hours, minutes, seconds, frames
     SYSTEMTIME recorded;  // recording date and time
 };
+// Fills one frame for a request.
 using DVFrameMaker = bool (*)(const DVFrameRequest& request, uint8_t* pFrame, size_t nBytes);
 
 struct IDVStreamSource : IUnknown {
@@ -45,7 +46,8 @@ struct IDVStreamSource : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetFrameSize(ULONG* pnBytes) = 0;
 };
 
-// Sets the codec function that fills frames; until one is set, frames are left blank.
+// Replaces the maker of the frames' content (a moving pattern with a tone made by the DV codec);
+// nullptr restores it. Lets tests and benchmarks see or skip the encoding.
 void SetDVFrameMaker(DVFrameMaker fnMaker);
 
 } // namespace devices
