@@ -101,7 +101,7 @@ DebugIniReader& IniReader() {
 // that records never interleave.
 class TraceState {
 public:
-  // TRUE once the switches are latched and both are off: the call can return at once.
+  // True once the switches are latched and both are off: a call can return at once.
   bool IsSilent() const { return m_bSilent.load(std::memory_order_acquire); }
 
   void Emit(const char* format, va_list args) {
