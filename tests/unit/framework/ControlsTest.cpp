@@ -181,10 +181,12 @@ TEST_F(ToolTipTest, RelayedMouseMoveOverAToolShowsItsTip) {
   RECT rect{};
   ::GetWindowRect(edit, &rect);
   const POINT centre{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-  ::SetCursorPos(centre.x, centre.y);
+  // Other programs' windows on the same display must not cover the tool while the tip decides.
+  ::SetWindowPos(m_dialog.GetSafeHwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   POINT client = centre;
   ::ScreenToClient(edit, &client);
   MSG move{edit, WM_MOUSEMOVE, 0, MAKELPARAM(client.x, client.y), ::GetTickCount(), centre};
+  ::SetCursorPos(centre.x, centre.y);
   m_tip.RelayEvent(&move);
   EXPECT_TRUE(framework_test::PumpUntil([&] { return ::IsWindowVisible(m_tip.GetSafeHwnd()) != FALSE; }, 2000));
   // Keyboard messages are not the tooltip's business and must not disturb it.

@@ -389,8 +389,19 @@ TEST(Dialog, QuitMessageEndsTheModalLoopAndReachesTheOuterLoop) {
 // The application's message box sits on the main window and carries the application's title.
 HWND g_foundBox = nullptr;
 HWND g_boxOwner = nullptr;
+BOOL CALLBACK FindOwnBox(HWND window, LPARAM found) {
+  wchar_t className[16] = {}, title[32] = {};
+  ::GetClassNameW(window, className, 16);
+  ::GetWindowTextW(window, title, 32);
+  if (::lstrcmpW(className, L"#32770") != 0 || ::lstrcmpW(title, L"Plover test") != 0) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
 void CALLBACK AnswerNo(HWND, UINT, UINT_PTR id, DWORD) {
-  HWND box = ::FindWindowW(L"#32770", L"Plover test");
+  // Only this thread's box: other programs on the display may show boxes too.
+  HWND box = nullptr;
+  ::EnumThreadWindows(::GetCurrentThreadId(), &FindOwnBox, reinterpret_cast<LPARAM>(&box));
   if (box == nullptr) return;
   ::KillTimer(nullptr, id);
   g_foundBox = box;
