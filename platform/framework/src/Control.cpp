@@ -36,6 +36,9 @@ bool Control::SubclassDlgItem(int id, HWND parent) {
 bool Control::Subclass(HWND window) {
   if (window == nullptr || m_hWnd != nullptr) return false;
   if (FromHandle(window) != nullptr) return false;  // already bound to another object
+  // A procedure of ours still sits in the window's chain under someone else's subclass; a second
+  // one would find the new object from both places and call it in a circle.
+  if (::GetPropW(window, kOldProcProperty) != nullptr) return false;
   Bind(window);
   // The old procedure is stored before the new one is installed, so no message finds it missing.
   const auto oldProc = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(window, GWLP_WNDPROC));

@@ -92,6 +92,8 @@ TEST_F(SubclassTest, ObjectGoneWhileAnotherSubclassSitsOnTopStillForwards) {
   wchar_t text[4] = {};
   ::GetWindowTextW(Edit(), text, 4);
   EXPECT_STREQ(text, L"z");
+  UpperCaseEdit late;
+  EXPECT_FALSE(late.Subclass(Edit())) << "a second procedure of ours in the same chain would call itself in a circle";
   ::SetWindowLongPtrW(Edit(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
 }
 
