@@ -170,7 +170,8 @@ TEST(AviDropInfoTest, DamagedIndexesAndChunksFailInsteadOfReadingBeyondThem) {
     EXPECT_FALSE(ReadDropInfo(file.Path()).bOk) << pszWhat;
   };
   Bytes bytes = good.bytes;
-  PutLe32(bytes, good.ixPositions[0] + 12, 11);  // more entries than the chunk holds
+  PutLe32(bytes, good.ixPositions[0] + 12, 11);  // more entries than the chunk holds,
+  PutLe32(bytes, good.nStrhPos + 40, 21);         // and a length that would match them
   expectFailure(bytes, L"standard index entries");
   bytes = good.bytes;
   PutLe32(bytes, good.nIndxPos + 12, 9);  // more than the 8 reserved super index entries
@@ -249,6 +250,37 @@ TEST(AviDropInfoTest, FailedCallsAreTracedWithTheirNames) {
   EXPECT_NE(std::string::npos, strLog.find("CreateFile()")) << strLog;
   EXPECT_NE(std::string::npos, strLog.find("ReadFile()")) << strLog;
   EXPECT_NE(std::string::npos, strLog.find("ReadIndxDropInfo()")) << strLog;
+}
+
+TEST(AviDropInfoTest, IndexesAndFramesBeyondFourGigabytesAreFound) {
+  // The header list stays at the start; everything from "movi" on moves 5 GiB further, so
+  // every index position and base offset needs more than 32 bits. The gap is never written.
+  HandAvi spec = Pal(Type2Spec(60, {0, 31}));
+  spec.frames[1].data = MakeDvFrame(WideHead(), 600);
+  spec.nFramesPerIndex = 30;
+  BuiltAvi built = BuildAvi(spec);
+  constexpr ULONGLONG kShift = 5ull << 30;
+  const size_t nMovi = built.ixPositions[0] - 12;
+  for (size_t i = 0; i < built.ixPositions.size(); ++i) {
+    PutLe64(built.bytes, built.nIndxPos + 32 + 16 * i, built.ixPositions[i] + kShift);
+    PutLe64(built.bytes, built.ixPositions[i] + 20, nMovi + kShift);
+  }
+  // The second frame is the first with data: make it the first entry of the first index.
+  PutLe32(built.bytes, built.ixPositions[0] + 32, GetLe32(built.bytes, built.ixPositions[0] + 40));
+  PutLe32(built.bytes, built.ixPositions[0] + 36, GetLe32(built.bytes, built.ixPositions[0] + 44));
+  TempFile file(L"beyond4g.avi", Bytes(built.bytes.begin(), built.bytes.begin() + static_cast<std::ptrdiff_t>(nMovi)));
+  file.WriteAt(nMovi + kShift, Bytes(built.bytes.begin() + static_cast<std::ptrdiff_t>(nMovi), built.bytes.end()));
+
+  const DropInfo info = ReadDropInfo(file.Path());
+  EXPECT_TRUE(info.bOk);
+  EXPECT_EQ(60u, info.dwTotalFrames);
+  EXPECT_EQ((std::vector<DWORD>{31}), info.drops);
+  const Aspect aspect = ReadAspect(file.Path());
+  EXPECT_TRUE(aspect.bOk);
+  EXPECT_EQ(1, aspect.nWide);
+  const std::wstring strReport = GetAVIReportHeader(file.Path());
+  EXPECT_NE(std::wstring::npos, strReport.find(L"ファイルサイズ: 5,368,7")) << strReport;
+  EXPECT_NE(std::wstring::npos, GetAVITooltipText(file.Path(), kAviHeadingName).find(L"ファイルサイズ: 5,120 MB"));
 }
 
 TEST(AviAspectTest, TheFirstFrameGivesWideFlagFrameModeAndTimecode) {

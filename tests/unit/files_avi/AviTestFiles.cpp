@@ -222,6 +222,18 @@ void TempFile::SetLastWriteTime(const FILETIME& ft) const {
   CloseHandle(hFile);
 }
 
+void TempFile::WriteAt(ULONGLONG qwPosition, const Bytes& bytes) const {
+  HANDLE hFile = CreateFileW(m_strPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (hFile == INVALID_HANDLE_VALUE) return;
+  LARGE_INTEGER position = {};
+  position.QuadPart = static_cast<LONGLONG>(qwPosition);
+  DWORD dwWritten = 0;
+  if (SetFilePointerEx(hFile, position, nullptr, FILE_BEGIN)) {
+    WriteFile(hFile, bytes.data(), static_cast<DWORD>(bytes.size()), &dwWritten, nullptr);
+  }
+  CloseHandle(hFile);
+}
+
 void TempFile::SetSize(ULONGLONG qwSize) const {
   HANDLE hFile = CreateFileW(m_strPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (hFile == INVALID_HANDLE_VALUE) return;

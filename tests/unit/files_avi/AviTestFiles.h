@@ -92,6 +92,8 @@ class TempFile {
 
   const std::wstring& Path() const { return m_strPath; }
   void Write(const Bytes& bytes) const;
+  // Writes bytes at a position of the existing file; a gap before them is left unwritten.
+  void WriteAt(ULONGLONG qwPosition, const Bytes& bytes) const;
   void SetLastWriteTime(const FILETIME& ft) const;
   // Moves the end of the file (a longer file is not written beyond its old end).
   void SetSize(ULONGLONG qwSize) const;
