@@ -3,7 +3,7 @@
 //
 //   plover-avi info FILE
 //   plover-avi check FILE
-//   plover-avi repair FILE [--force] [--segment-mib N]
+//   plover-avi repair FILE [--force] [--segment-mib N]   (options in any place)
 
 #include <cstdio>
 #include <cstdlib>
@@ -202,25 +202,28 @@ int main(int argc, char** argv)
     if (argc < 3)
         return Usage();
     const std::string command = argv[1];
-    const std::string path = argv[2];
-    if (command == "info" && argc == 3)
-        return Info(path);
-    if (command == "check" && argc == 3)
-        return Check(path);
-    if (command == "repair") {
-        bool bForce = false;
-        std::uint64_t segmentBytes = avi::AviWriterOptions::kDefaultSegmentBytes;
-        for (int i = 3; i < argc; ++i) {
-            const std::string arg = argv[i];
-            if (arg == "--force") {
-                bForce = true;
-            } else if (arg == "--segment-mib" && i + 1 < argc) {
-                segmentBytes = std::strtoull(argv[++i], nullptr, 10) << 20;
-            } else {
-                return Usage();
-            }
+    std::string path;
+    bool bForce = false;
+    std::uint64_t segmentBytes = avi::AviWriterOptions::kDefaultSegmentBytes;
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (command == "repair" && arg == "--force") {
+            bForce = true;
+        } else if (command == "repair" && arg == "--segment-mib" && i + 1 < argc) {
+            segmentBytes = std::strtoull(argv[++i], nullptr, 10) << 20;
+        } else if (path.empty() && !arg.starts_with("--")) {
+            path = arg;
+        } else {
+            return Usage();
         }
-        return Repair(path, bForce, segmentBytes);
     }
+    if (path.empty())
+        return Usage();
+    if (command == "info")
+        return Info(path);
+    if (command == "check")
+        return Check(path);
+    if (command == "repair")
+        return Repair(path, bForce, segmentBytes);
     return Usage();
 }
