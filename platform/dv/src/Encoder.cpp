@@ -40,7 +40,16 @@ const ForwardFactors& Factors() {
 void Fetch(const uint8_t* plane, int stride, int x, int y, float* out) {
     for (int r = 0; r < 8; ++r) {
         const uint8_t* src = plane + size_t(y + r) * stride + x;
+#if defined(__SSE2__)
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i words = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(src)), zero),
+                                            _mm_set1_epi16(128));
+        const __m128i sign = _mm_srai_epi16(words, 15);
+        _mm_storeu_ps(out + r * 8, _mm_cvtepi32_ps(_mm_unpacklo_epi16(words, sign)));
+        _mm_storeu_ps(out + r * 8 + 4, _mm_cvtepi32_ps(_mm_unpackhi_epi16(words, sign)));
+#else
         for (int c = 0; c < 8; ++c) out[r * 8 + c] = float(src[c]) - 128.0f;
+#endif
     }
 }
 
@@ -63,22 +72,6 @@ inline int RowDifference(const uint8_t* a, const uint8_t* b) {
     for (int c = 0; c < 8; ++c) sum += std::abs(int(a[c]) - int(b[c]));
     return sum;
 #endif
-}
-
-// Bit k set where values[k] is not zero.
-inline uint64_t NonZeroMask(const int* values) {
-    uint64_t mask = 0;
-#if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    for (int k = 0; k < 64; k += 4) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + k));
-        const int zeros = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(v, zero)));
-        mask |= uint64_t(~zeros & 0xF) << k;
-    }
-#else
-    for (int k = 0; k < 64; ++k) mask |= uint64_t(values[k] != 0) << k;
-#endif
-    return mask;
 }
 
 // Whether the two fields of an 8 x 8 block of a plane differ much more than neighbouring lines
@@ -110,18 +103,22 @@ const ScanPositions& Positions() {
 }
 
 // values[i] = in[i] * factor[i] rounded half away from zero and limited to what class 3 can code;
-// returns whether an AC value needs class 3.
-inline bool WeighAndRound(const float* in, const float* factor, int* values) {
+// returns whether an AC value needs class 3, and in `nonZero` bit i for every values[i] != 0.
+inline bool WeighAndRound(const float* in, const float* factor, int* values, uint64_t& nonZero) {
     constexpr float kLimit = float(2 * kMaxClassTwoValue);
 #if defined(__SSE2__)
     const __m128 limit = _mm_set1_ps(kLimit), negLimit = _mm_set1_ps(-kLimit);
     const __m128 half = _mm_set1_ps(0.5f), sign = _mm_set1_ps(-0.0f), large = _mm_set1_ps(float(kMaxClassTwoValue) + 0.5f);
+    const __m128i zero = _mm_setzero_si128();
     int flags = 0;
+    nonZero = 0;
     for (int k = 0; k < 64; k += 4) {
         __m128 x = _mm_mul_ps(_mm_loadu_ps(in + k), _mm_loadu_ps(factor + k));
         x = _mm_min_ps(_mm_max_ps(x, negLimit), limit);
         const __m128 rounded = _mm_add_ps(x, _mm_or_ps(half, _mm_and_ps(x, sign)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(values + k), _mm_cvttps_epi32(rounded));
+        const __m128i ints = _mm_cvttps_epi32(rounded);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(values + k), ints);
+        nonZero |= uint64_t(~_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(ints, zero))) & 0xF) << k;
         int over = _mm_movemask_ps(_mm_cmpge_ps(_mm_andnot_ps(sign, rounded), _mm_add_ps(large, half)));
         if (k == 0) over &= ~1;  // the DC has its own range
         flags |= over;
@@ -129,10 +126,12 @@ inline bool WeighAndRound(const float* in, const float* factor, int* values) {
     return flags != 0;
 #else
     bool needs = false;
+    nonZero = 0;
     for (int i = 0; i < 64; ++i) {
         const float v = std::min(std::max(in[i] * factor[i], -kLimit), kLimit);
         values[i] = int(v + (v >= 0.0f ? 0.5f : -0.5f));
         needs = needs || (i > 0 && std::abs(values[i]) > kMaxClassTwoValue);
+        nonZero |= uint64_t(values[i] != 0) << i;
     }
     return needs;
 #endif
@@ -140,22 +139,23 @@ inline bool WeighAndRound(const float* in, const float* factor, int* values) {
 
 void TransformBlock(float* samples, bool fieldDct, CodedBlock& block) {
     int values[64];
+    uint64_t natural = 0;
     block.nMode = fieldDct ? 1 : 0;
     if (!fieldDct) {
         dct::ForwardAan88(samples);
-        block.bNeedsClass3 = WeighAndRound(samples, Factors().f88, values);
+        block.bNeedsClass3 = WeighAndRound(samples, Factors().f88, values, natural);
     } else {
         float coeffs[64];
         dct::Forward248(samples, coeffs);
-        block.bNeedsClass3 = WeighAndRound(coeffs, Weight248(), values);
+        block.bNeedsClass3 = WeighAndRound(coeffs, Weight248(), values, natural);
     }
     block.nDc = int16_t(std::clamp(values[0], -256, 255));
-    values[0] = 0;
+    natural &= ~uint64_t(1);
     // The non-zero values in scan order.
     const uint8_t* positionOf = block.nMode ? Positions().of248 : Positions().of88;
     const uint8_t* scan = block.nMode ? kScan248 : kScan88;
     uint64_t inScan = 0;
-    for (uint64_t natural = NonZeroMask(values); natural; natural &= natural - 1)
+    for (; natural; natural &= natural - 1)
         inScan |= uint64_t(1) << positionOf[std::countr_zero(natural)];
     int count = 0;
     for (; inScan; inScan &= inScan - 1, ++count) {

@@ -57,13 +57,12 @@ private:
 
 int SegmentWriter::BlockBits(const CodedBlock& block, int nClass, int qno) const {
     const auto& vlc = VlcEncodeTable();
-    int shift[4];
-    for (int a = 0; a < 4; ++a) shift[a] = QuantShift(nClass, qno, a);
+    const uint8_t* shift = QuantShiftsByScan(nClass, qno);
     int bitsUsed = kEobBits;
     int last = 0;  // scan position of the last coded coefficient
     for (int i = 0; i < block.nCount; ++i) {
         const int pos = block.scan[i];
-        const int q = Quantize(block.value[i], shift[kAreaOfScan[pos]]);
+        const int q = Quantize(block.value[i], shift[pos]);
         if (q == 0) continue;
         const int level = q > kMaxLevel ? kMaxLevel : q;
         bitsUsed += vlc[pos - last - 1][level].nBits + 1;
@@ -118,22 +117,32 @@ int SegmentWriter::MacroblockBits(int m, int level) {
 void SegmentWriter::ChooseQuantisation(CodedMacroblock mbs[]) {
     m_pMbs = mbs;
     std::memset(m_cost, 0xFF, sizeof(m_cost));
+    // Bits of the segment at one level; counting stops once they are too many.
     auto total = [&](int level) {
         int sum = 0;
-        for (int m = 0; m < kMacroblocksPerSegment; ++m) sum += MacroblockBits(m, level);
+        for (int m = 0; m < kMacroblocksPerSegment && sum <= kSegmentBits; ++m) sum += MacroblockBits(m, level);
         return sum;
     };
-    // The finest level that fits for all five macroblocks together...
+    // The finest level that fits for all five macroblocks together, looked for first next to the
+    // level of the previous segment (whose macroblocks lie next to these)...
+    auto fits = [&](int level) { return total(level) <= kSegmentBits; };
     int lo = 0, hi = kLevels - 1;
-    if (total(hi) <= kSegmentBits) {
-        lo = hi;
+    const int guess = m_nLastLevel;
+    if (fits(guess)) {
+        lo = guess;
+        if (guess < hi && !fits(guess + 1)) hi = guess;
+        else lo = std::min(guess + 1, hi);
     } else {
-        while (lo < hi) {
-            const int mid = (lo + hi + 1) / 2;
-            if (total(mid) <= kSegmentBits) lo = mid;
-            else hi = mid - 1;
-        }
+        hi = guess - 1;
+        if (hi > 0 && fits(hi - 1)) lo = hi - 1;
     }
+    if (lo < hi && fits(hi)) lo = hi;
+    while (lo < hi) {
+        const int mid = (lo + hi + 1) / 2;
+        if (fits(mid)) lo = mid;
+        else hi = mid - 1;
+    }
+    m_nLastLevel = lo;
     for (int m = 0; m < kMacroblocksPerSegment; ++m) m_level[m] = lo;
     int used = total(lo);
     if (used <= kSegmentBits) {
@@ -212,12 +221,11 @@ private:
 
 void SegmentWriter::EmitBlock(const CodedBlock& block, int qno, BitAppender& out) {
     const auto& vlc = VlcEncodeTable();
-    int shift[4];
-    for (int a = 0; a < 4; ++a) shift[a] = QuantShift(block.nClass, qno, a);
+    const uint8_t* shift = QuantShiftsByScan(block.nClass, qno);
     int last = 0;
     for (int i = 0; i < block.nCount; ++i) {
         const int pos = block.scan[i];
-        const int q = Quantize(block.value[i], shift[kAreaOfScan[pos]]);
+        const int q = Quantize(block.value[i], shift[pos]);
         if (q == 0) continue;
         const VlcEncodeEntry& e = vlc[pos - last - 1][q > kMaxLevel ? kMaxLevel : q];
         out.Put((e.nCode << 1) | (block.value[i] < 0 ? 1u : 0u), e.nBits + 1);
@@ -255,9 +263,8 @@ void SegmentWriter::Write(CodedMacroblock mbs[kMacroblocksPerSegment], uint8_t* 
             const CodedBlock& block = mbs[m].blocks[b];
             const int start = kBlockStartBit[b];
             const int end = start + kBlockBits[b];
-            bits::Write(payload, start, uint32_t(block.nDc) & 0x1FF, 9);
-            bits::Write(payload, start + 9, block.nMode, 1);
-            bits::Write(payload, start + 10, block.nClass, 2);
+            bits::Write(payload, start, (uint32_t(block.nDc) & 0x1FF) << 3 | uint32_t(block.nMode) << 2 | block.nClass,
+                        kBlockHeaderBits);
             const int room = end - start - kBlockHeaderBits;
             const int n = std::min(room, to[m][b] - from[m][b]);
             bits::Copy(m_stream, from[m][b], from[m][b] + n, payload, start + kBlockHeaderBits);

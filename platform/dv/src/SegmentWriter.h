@@ -60,6 +60,7 @@ private:
     CodedMacroblock* m_pMbs = nullptr;
     int m_cost[tables::kMacroblocksPerSegment][kLevels];
     int m_level[tables::kMacroblocksPerSegment];
+    int m_nLastLevel = kLevels - 1;
     int m_qno[tables::kMacroblocksPerSegment];
     uint8_t m_stream[kSegmentBits / 8 + 64];
     // Payloads are built here, with room for whole-word bit writes past their ends.

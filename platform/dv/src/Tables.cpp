@@ -168,6 +168,19 @@ const uint8_t kQuantShift[22][4] = {
 };
 const uint8_t kClassOffset[4] = {6, 3, 0, 1};
 
+const uint8_t* QuantShiftsByScan(int nClass, int nQno) {
+    struct ShiftTable {
+        uint8_t shifts[4][16][64];
+        ShiftTable() {
+            for (int cls = 0; cls < 4; ++cls)
+                for (int qno = 0; qno < 16; ++qno)
+                    for (int i = 0; i < 64; ++i) shifts[cls][qno][i] = uint8_t(QuantShift(cls, qno, kAreaOfScan[i]));
+        }
+    };
+    static const ShiftTable table;
+    return table.shifts[nClass][nQno];
+}
+
 const float* Weight88() { return AllWeights().w88; }
 const float* Weight248() { return AllWeights().w248; }
 

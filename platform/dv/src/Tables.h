@@ -48,6 +48,9 @@ inline int QuantShift(int nClass, int nQno, int nArea) {
     return kQuantShift[nQno + kClassOffset[nClass]][nArea] + (nClass == 3 ? 1 : 0);
 }
 
+// The same shifts for every scan position of a block of class `nClass` at `nQno` (64 entries).
+const uint8_t* QuantShiftsByScan(int nClass, int nQno);
+
 // Weights applied to the orthonormal DCT coefficients before quantisation, by coefficient index.
 extern const float* Weight88();
 extern const float* Weight248();
