@@ -1,0 +1,238 @@
+// The DV filters: the splitter (interleaved DV into DV video and 16-bit stereo PCM), the muxer
+// (DV video and PCM into interleaved DV) and the video decoder (DV into 24-bit pictures at full,
+// half, quarter or eighth size).
+#include "Engine.h"
+
+#include "dv/Audio.h"
+#include "dv/Decoder.h"
+#include "dv/Packs.h"
+
+#include <deque>
+
+namespace media {
+namespace {
+
+constexpr DWORD SplitterAudioRate = 48000;  // what the splitter's audio output always carries
+constexpr WORD StereoChannels = 2;
+constexpr size_t MuxerAudioLimit = 48000 * StereoChannels;  // one second of queued samples
+
+bool IsDVInput(const MediaType& mt) {
+    return IsDVType(mt, MEDIATYPE_Interleaved) || IsDVType(mt, MEDIATYPE_Video);
+}
+
+// Two channels out of an extracted frame, resampled to the output rate when the frame's differs.
+void ToStereo(const dv::AudioFrame& audio, DWORD nOutRate, std::vector<int16_t>& vecOut) {
+    vecOut.clear();
+    if (audio.nSamples <= 0 || audio.nChannels < 1 || audio.nRate <= 0) return;
+    const size_t nIn = static_cast<size_t>(audio.nSamples);
+    const size_t nOut = nIn * nOutRate / static_cast<size_t>(audio.nRate);
+    vecOut.resize(nOut * StereoChannels);
+    for (size_t n = 0; n < nOut; ++n) {
+        const size_t nSrc = std::min(nIn - 1, n * static_cast<size_t>(audio.nRate) / nOutRate);
+        const int16_t* pFrom = &audio.samples[nSrc * static_cast<size_t>(audio.nChannels)];
+        vecOut[n * 2] = pFrom[0];
+        vecOut[n * 2 + 1] = audio.nChannels > 1 ? pFrom[1] : pFrom[0];
+    }
+}
+
+class DVSplitter final : public FilterBase {
+public:
+    DVSplitter() : FilterBase(CLSID_DVSplitter) {
+        AddPin(PINDIR_INPUT);
+        AddPin(PINDIR_OUTPUT);  // DV video
+        AddPin(PINDIR_OUTPUT);  // PCM audio
+    }
+
+    HRESULT CheckInputType(int, const MediaType& mt) override {
+        return IsDVType(mt, MEDIATYPE_Interleaved) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+    }
+    HRESULT GetOutputType(int nOutput, MediaType& mt) override {
+        const Pin* pIn = FindPin(PINDIR_INPUT, 0);
+        if (!pIn->IsConnected()) return VFW_E_NOT_CONNECTED;
+        mt = nOutput == 0 ? MakeDVType(MEDIATYPE_Video, DVTypeIs625(pIn->Type())) : MakePcmType(SplitterAudioRate, StereoChannels);
+        return S_OK;
+    }
+
+    HRESULT Receive(int, const Sample& sample) override {
+        if (!IsStreaming()) return VFW_E_WRONG_STATE;
+        const Pin* pVideo = FindPin(PINDIR_OUTPUT, 0);
+        const Pin* pAudio = FindPin(PINDIR_OUTPUT, 1);
+        if (pVideo->IsConnected()) pVideo->Deliver(sample);
+        if (pAudio->IsConnected() && dv::ExtractAudio({sample.pData, sample.nSize}, m_audio) == dv::Result::Ok) {
+            ToStereo(m_audio, SplitterAudioRate, m_vecPcm);
+            Sample pcm = sample;
+            pcm.pData = reinterpret_cast<const uint8_t*>(m_vecPcm.data());
+            pcm.nSize = m_vecPcm.size() * sizeof(int16_t);
+            if (pcm.nSize > 0) pAudio->Deliver(pcm);
+        }
+        return S_OK;
+    }
+
+private:
+    dv::AudioFrame m_audio;
+    std::vector<int16_t> m_vecPcm;
+};
+
+class DVMuxer final : public FilterBase {
+public:
+    DVMuxer() : FilterBase(CLSID_DVMux) {
+        AddPin(PINDIR_INPUT);   // DV video
+        AddPin(PINDIR_INPUT);   // PCM audio
+        AddPin(PINDIR_OUTPUT);  // interleaved DV
+    }
+
+    HRESULT CheckInputType(int nInput, const MediaType& mt) override {
+        if (nInput == 0) return IsDVType(mt, MEDIATYPE_Video) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+        const WAVEFORMATEX* pWfx = mt.WaveFormat();
+        if (!mt.IsA(MEDIATYPE_Audio, MEDIASUBTYPE_PCM) || pWfx == nullptr || pWfx->wBitsPerSample != 16 || pWfx->nChannels != StereoChannels)
+            return VFW_E_TYPE_NOT_ACCEPTED;
+        return S_OK;
+    }
+    HRESULT GetOutputType(int, MediaType& mt) override {
+        const Pin* pVideo = FindPin(PINDIR_INPUT, 0);
+        if (!pVideo->IsConnected()) return VFW_E_NOT_CONNECTED;
+        mt = MakeDVType(MEDIATYPE_Interleaved, DVTypeIs625(pVideo->Type()));
+        return S_OK;
+    }
+
+    HRESULT Receive(int nInput, const Sample& sample) override {
+        if (!IsStreaming()) return VFW_E_WRONG_STATE;
+        std::lock_guard lock(m_mtx);
+        if (nInput == 1) {
+            const int16_t* pSamples = reinterpret_cast<const int16_t*>(sample.pData);
+            m_queAudio.insert(m_queAudio.end(), pSamples, pSamples + sample.nSize / sizeof(int16_t));
+            while (m_queAudio.size() > MuxerAudioLimit) m_queAudio.pop_front();
+            return S_OK;
+        }
+        m_vecFrame.assign(sample.pData, sample.pData + sample.nSize);
+        InsertQueuedAudio();
+        Sample out = sample;
+        out.pData = m_vecFrame.data();
+        return FindPin(PINDIR_OUTPUT, 0)->Deliver(out);
+    }
+
+    void EndOfStream(int nInput) override {
+        if (nInput == 0) FindPin(PINDIR_OUTPUT, 0)->DeliverEndOfStream();
+    }
+    void BeginFlush(int nInput) override {
+        {
+            std::lock_guard lock(m_mtx);
+            m_queAudio.clear();
+        }
+        if (nInput == 0) FilterBase::BeginFlush(nInput);
+    }
+    void EndFlush(int nInput) override {
+        if (nInput == 0) FilterBase::EndFlush(nInput);
+    }
+
+protected:
+    void OnStop() override {
+        std::lock_guard lock(m_mtx);
+        m_queAudio.clear();
+    }
+
+private:
+    // The frame's own audio source pack says how many samples it holds; when the audio input has
+    // that many queued they replace the frame's audio, else the frame keeps what it carries.
+    void InsertQueuedAudio() {
+        if (!FindPin(PINDIR_INPUT, 1)->IsConnected()) return;
+        const auto pack = dv::FindAauxPack(m_vecFrame, dv::pack::kAudioSource);
+        if (!pack) return;
+        auto source = dv::ParseAudioSourcePack(*pack);
+        if (!source) return;
+        source->nChannels = StereoChannels;
+        source->quantization = dv::AudioQuantization::Linear16;
+        const size_t nNeeded = static_cast<size_t>(source->nSamples) * StereoChannels;
+        if (nNeeded == 0 || m_queAudio.size() < nNeeded) return;
+        m_vecSamples.assign(m_queAudio.begin(), m_queAudio.begin() + static_cast<std::ptrdiff_t>(nNeeded));
+        m_queAudio.erase(m_queAudio.begin(), m_queAudio.begin() + static_cast<std::ptrdiff_t>(nNeeded));
+        dv::InsertAudio(m_vecFrame, *source, m_vecSamples);
+    }
+
+    std::mutex m_mtx;
+    std::deque<int16_t> m_queAudio;
+    std::vector<int16_t> m_vecSamples;
+    std::vector<uint8_t> m_vecFrame;
+};
+
+class DVDecoder final : public FilterBase, public IIPDVDec {
+public:
+    DVDecoder() : FilterBase(CLSID_DVVideoCodec) {
+        AddPin(PINDIR_INPUT);
+        AddPin(PINDIR_OUTPUT);
+    }
+    MEDIA_FILTER_IUNKNOWN
+
+    HRESULT STDMETHODCALLTYPE get_IPDisplay(int* displayPix) override {
+        if (displayPix == nullptr) return E_POINTER;
+        *displayPix = m_nDisplay;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE put_IPDisplay(int displayPix) override {
+        if (displayPix < DVRESOLUTION_FULL || displayPix > DVRESOLUTION_DC) return E_INVALIDARG;
+        // The picture size is the output's type: it changes only while that is unconnected.
+        if (FindPin(PINDIR_OUTPUT, 0)->IsConnected() && displayPix != m_nDisplay) return VFW_E_ALREADY_CONNECTED;
+        m_nDisplay = displayPix;
+        return S_OK;
+    }
+
+    HRESULT CheckInputType(int, const MediaType& mt) override { return IsDVInput(mt) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED; }
+    HRESULT GetOutputType(int, MediaType& mt) override {
+        const Pin* pIn = FindPin(PINDIR_INPUT, 0);
+        if (!pIn->IsConnected()) return VFW_E_NOT_CONNECTED;
+        const bool b625 = DVTypeIs625(pIn->Type());
+        const dv::System system = b625 ? dv::System::System625_50 : dv::System::System525_60;
+        mt = MakeRgb24Type(dv::DecodedWidth(Size()), dv::DecodedHeight(system, Size()), b625 ? FramePeriod625 : FramePeriod525);
+        return S_OK;
+    }
+
+    HRESULT Receive(int, const Sample& sample) override {
+        if (!IsStreaming()) return VFW_E_WRONG_STATE;
+        const Pin* pOut = FindPin(PINDIR_OUTPUT, 0);
+        if (!pOut->IsConnected()) return S_OK;
+        if (m_decoder.DecodeRgb({sample.pData, sample.nSize}, Size(), m_picture) != dv::Result::Ok) return S_OK;
+        const VIDEOINFOHEADER* pVih = pOut->Type().VideoInfo();
+        if (pVih == nullptr || m_picture.nWidth != pVih->bmiHeader.biWidth || m_picture.nHeight != pVih->bmiHeader.biHeight)
+            return S_OK;  // a frame of the other system than the connection was made for
+        Sample out = sample;
+        out.pData = m_picture.pixels.data();
+        out.nSize = m_picture.pixels.size();
+        return pOut->Deliver(out);
+    }
+
+protected:
+    void* GetInterface(REFIID riid) override {
+        if (IsEqualGUID(riid, IID_IIPDVDec)) return static_cast<IIPDVDec*>(this);
+        return nullptr;
+    }
+
+private:
+    dv::DecodeSize Size() const {
+        switch (m_nDisplay) {
+        case DVRESOLUTION_FULL: return dv::DecodeSize::Full;
+        case DVRESOLUTION_QUARTER: return dv::DecodeSize::Quarter;
+        case DVRESOLUTION_DC: return dv::DecodeSize::Eighth;
+        default: return dv::DecodeSize::Half;
+        }
+    }
+
+    std::atomic<int> m_nDisplay{DVRESOLUTION_HALF};
+    dv::Decoder m_decoder;
+    dv::RgbPicture m_picture;
+};
+
+}  // namespace
+
+FilterBase* NewDVSplitter() {
+    return new DVSplitter();
+}
+
+FilterBase* NewDVMuxer() {
+    return new DVMuxer();
+}
+
+FilterBase* NewDVDecoder() {
+    return new DVDecoder();
+}
+
+}  // namespace media

@@ -1,0 +1,163 @@
+// The media detector: the streams of a recorded file as a player would see them (a Type 1 file's
+// interleaved stream shows as its video and its audio), their types, the frame rate, and the
+// picture at a time as a 24-bit bitmap of any size.
+#include "AviFileReader.h"
+#include "Engine.h"
+
+#include "dv/Decoder.h"
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+namespace media {
+namespace {
+
+constexpr long VideoStream = 0;
+constexpr long AudioStream = 1;
+constexpr DWORD DVAudioRate = 48000;  // what the DV splitter gives a Type 1 file's audio
+constexpr WORD StereoChannels = 2;
+
+class MediaDet final : public IMediaDet {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (ppv == nullptr) return E_POINTER;
+        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IMediaDet)) return HandOut(static_cast<IMediaDet*>(this), ppv);
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return m_ref.Add(); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG n = m_ref.Drop();
+        if (n == 0) delete this;
+        return n;
+    }
+
+    HRESULT STDMETHODCALLTYPE put_Filename(BSTR newVal) override {
+        if (newVal == nullptr) return E_POINTER;
+        m_spReader.reset();
+        m_nCurrent = 0;
+        auto spReader = std::make_unique<AviFileReader>();
+        const HRESULT hr = spReader->Open(newVal);
+        if (FAILED(hr)) return hr;
+        m_spReader = std::move(spReader);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_OutputStreams(long* pVal) override {
+        if (pVal == nullptr) return E_POINTER;
+        if (!m_spReader) return E_INVALIDARG;
+        *pVal = HasAudioStream() ? 2 : 1;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE put_CurrentStream(long newVal) override {
+        long nStreams = 0;
+        const HRESULT hr = get_OutputStreams(&nStreams);
+        if (FAILED(hr)) return hr;
+        if (newVal < 0 || newVal >= nStreams) return E_INVALIDARG;
+        m_nCurrent = newVal;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_StreamType(GUID* pVal) override {
+        if (pVal == nullptr) return E_POINTER;
+        if (!m_spReader) return E_INVALIDARG;
+        *pVal = m_nCurrent == VideoStream ? MEDIATYPE_Video : MEDIATYPE_Audio;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_StreamMediaType(AM_MEDIA_TYPE* pVal) override {
+        if (pVal == nullptr) return E_POINTER;
+        if (!m_spReader) return E_INVALIDARG;
+        if (m_nCurrent == VideoStream) {
+            const dv::System system = m_spReader->Is625() ? dv::System::System625_50 : dv::System::System525_60;
+            return CopyToAmMediaType(MakeRgb24Type(dv::FrameWidth(system), dv::FrameHeight(system), m_spReader->FrameTime(1)), pVal);
+        }
+        if (m_spReader->HasAudio()) return CopyToAmMediaType(MakePcmType(m_spReader->AudioFormat().nSamplesPerSec, m_spReader->AudioFormat().nChannels), pVal);
+        return CopyToAmMediaType(MakePcmType(DVAudioRate, StereoChannels), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE get_StreamLength(double* pVal) override {
+        if (pVal == nullptr) return E_POINTER;
+        if (!m_spReader) return E_INVALIDARG;
+        *pVal = static_cast<double>(m_spReader->Duration()) / UnitsPerSecond;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_FrameRate(double* pVal) override {
+        if (pVal == nullptr) return E_POINTER;
+        if (!m_spReader) return E_INVALIDARG;
+        if (m_nCurrent != VideoStream) return VFW_E_INVALIDMEDIATYPE;
+        *pVal = m_spReader->FrameRate();
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetBitmapBits(double StreamTime, long* pBufferSize, char* pBuffer, long Width, long Height) override {
+        if (!m_spReader) return E_INVALIDARG;
+        if (Width <= 0 || Height <= 0 || Width > MaxBitmapSide || Height > MaxBitmapSide) return E_INVALIDARG;
+        const long nStride = Rgb24Stride(Width);
+        const long nNeeded = static_cast<long>(sizeof(BITMAPINFOHEADER)) + nStride * Height;
+        if (pBuffer == nullptr) {
+            if (pBufferSize == nullptr) return E_POINTER;
+            *pBufferSize = nNeeded;
+            return S_OK;
+        }
+        if (pBufferSize != nullptr && *pBufferSize < nNeeded) return E_OUTOFMEMORY;
+        if (!std::isfinite(StreamTime) || StreamTime < 0) return E_INVALIDARG;
+        HRESULT hr = DecodePictureAt(static_cast<REFERENCE_TIME>(StreamTime * UnitsPerSecond));
+        if (FAILED(hr)) return hr;
+        BITMAPINFOHEADER bih{};
+        bih.biSize = sizeof(bih);
+        bih.biWidth = Width;
+        bih.biHeight = Height;
+        bih.biPlanes = 1;
+        bih.biBitCount = 24;
+        bih.biCompression = BI_RGB;
+        bih.biSizeImage = static_cast<DWORD>(nStride * Height);
+        std::memcpy(pBuffer, &bih, sizeof(bih));
+        ScaleInto(reinterpret_cast<uint8_t*>(pBuffer) + sizeof(bih), Width, Height);
+        return S_OK;
+    }
+
+private:
+    static constexpr long MaxBitmapSide = 4096;
+
+    bool HasAudioStream() const { return m_spReader->AviType() == 1 || m_spReader->HasAudio(); }
+
+    // The frame at the time, or the nearest earlier one that was not dropped (else the next one).
+    HRESULT DecodePictureAt(REFERENCE_TIME rtTime) {
+        const uint32_t nCount = m_spReader->FrameCount();
+        if (nCount == 0) return VFW_E_INVALIDMEDIATYPE;
+        const uint32_t nWanted = m_spReader->FrameAt(rtTime);
+        std::vector<uint8_t> vecFrame;
+        bool bFound = false;
+        for (uint32_t n = nWanted + 1; n-- > 0 && !bFound;) bFound = m_spReader->ReadFrame(n, vecFrame);
+        for (uint32_t n = nWanted + 1; n < nCount && !bFound; ++n) bFound = m_spReader->ReadFrame(n, vecFrame);
+        if (!bFound) return E_FAIL;
+        return m_decoder.DecodeRgb(vecFrame, dv::DecodeSize::Full, m_picture) == dv::Result::Ok ? S_OK : E_FAIL;
+    }
+
+    // Nearest-sample scaling of the decoded picture; both are bottom-up rows.
+    void ScaleInto(uint8_t* pOut, long nWidth, long nHeight) const {
+        const long nStride = Rgb24Stride(nWidth);
+        for (long y = 0; y < nHeight; ++y) {
+            const int nSrcY = static_cast<int>(static_cast<int64_t>(y) * m_picture.nHeight / nHeight);
+            const uint8_t* pSrcRow = m_picture.pixels.data() + static_cast<size_t>(nSrcY) * m_picture.nStride;
+            uint8_t* pRow = pOut + static_cast<size_t>(y) * nStride;
+            for (long x = 0; x < nWidth; ++x) {
+                const int nSrcX = static_cast<int>(static_cast<int64_t>(x) * m_picture.nWidth / nWidth);
+                std::memcpy(pRow + x * 3, pSrcRow + nSrcX * 3, 3);
+            }
+            std::memset(pRow + nWidth * 3, 0, static_cast<size_t>(nStride - nWidth * 3));
+        }
+    }
+
+    RefCount m_ref;
+    std::unique_ptr<AviFileReader> m_spReader;
+    long m_nCurrent = 0;
+    dv::Decoder m_decoder;
+    dv::RgbPicture m_picture;
+};
+
+}  // namespace
+
+IUnknown* NewMediaDet() {
+    return new MediaDet();
+}
+
+}  // namespace media
