@@ -9,7 +9,25 @@ namespace {
 constexpr DWORD PipeBufferBytes = 4096;
 constexpr DWORD ClientWaitMs = 2000;
 
+ControlPipe& ProgramPipe() {
+    static ControlPipe pipe;
+    return pipe;
+}
+
 } // namespace
+
+bool StartProgramBus() {
+    Bus::Get();
+    wchar_t szName[256];
+    const DWORD nLength = ::GetEnvironmentVariableW(L"PLOVER_DVBUS_PIPE", szName, 256);
+    std::wstring strName = nLength > 0 && nLength < 256 ? std::wstring(szName, nLength) : std::wstring(DefaultPipeName);
+    if (strName.find(L'\\') == std::wstring::npos) strName = L"\\\\.\\pipe\\" + strName;
+    return ProgramPipe().Start(strName);
+}
+
+void StopProgramBus() {
+    ProgramPipe().Stop();
+}
 
 bool ControlPipe::Start(const std::wstring& strName) {
     if (IsRunning()) return false;
@@ -19,6 +37,13 @@ bool ControlPipe::Start(const std::wstring& strName) {
     if (m_hReady == nullptr) return false;
     m_thread = std::thread([this] { Serve(); });
     ::WaitForSingleObject(m_hReady, INFINITE);
+    if (!m_bListening) {
+        // Another program serves this name already.
+        m_thread.join();
+        ::CloseHandle(m_hReady);
+        m_hReady = nullptr;
+        return false;
+    }
     return true;
 }
 
@@ -36,8 +61,9 @@ void ControlPipe::Stop() {
 void ControlPipe::Serve() {
     HANDLE hPipe = ::CreateNamedPipeW(m_strName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
                                       1, PipeBufferBytes, PipeBufferBytes, 0, nullptr);
+    m_bListening = hPipe != INVALID_HANDLE_VALUE;
     ::SetEvent(m_hReady);
-    if (hPipe == INVALID_HANDLE_VALUE) return;
+    if (!m_bListening) return;
     while (!m_bStop) {
         const BOOL bConnected = ::ConnectNamedPipe(hPipe, nullptr) || ::GetLastError() == ERROR_PIPE_CONNECTED;
         if (m_bStop) break;

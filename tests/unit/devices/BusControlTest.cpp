@@ -110,6 +110,8 @@ TEST_F(SimulationTest, ControlPipeCarriesCommandsFromAnotherProcessView) {
     EXPECT_FALSE(devices::SendBusCommand(strPipe, "status", strAnswer));
     devices::ControlPipe pipe;
     ASSERT_TRUE(pipe.Start(strPipe));
+    devices::ControlPipe second;
+    EXPECT_FALSE(second.Start(strPipe));  // one server per name
     ASSERT_TRUE(devices::SendBusCommand(strPipe, "dvcontrol off\n", strAnswer));
     EXPECT_EQ("OK", strAnswer);
     ASSERT_TRUE(devices::SendBusCommand(strPipe, "mode", strAnswer));

@@ -43,9 +43,16 @@ private:
 
     std::wstring m_strName;
     std::atomic<bool> m_bStop{false};
+    std::atomic<bool> m_bListening{false};
     HANDLE m_hReady = nullptr;
     std::thread m_thread;
 };
+
+// Brings the bus up for the program: the scenario file beside it (read when the bus is first
+// used) and the control pipe, named DefaultPipeName or by the environment variable
+// PLOVER_DVBUS_PIPE. FALSE when the pipe cannot be served (the bus works without it).
+bool StartProgramBus();
+void StopProgramBus();
 
 // Sends one command to a control pipe and returns the answer; FALSE when no bus listens.
 bool SendBusCommand(const std::wstring& strPipe, const std::string& strCommand, std::string& strAnswer);
