@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <random>
 
 #include "AviTestFiles.h"
@@ -17,7 +16,7 @@ using namespace avitest;
 namespace {
 
 // A small real recording: 120 frames with drops, in two 64 KiB segments.
-Bytes MakeSeedFile(avi::AviType type, avi::VideoSystem system) {
+Bytes MakeSeed(avi::AviType type, avi::VideoSystem system) {
   avi::AviWriterOptions options;
   options.type = type;
   options.system = system;
@@ -73,19 +72,19 @@ TEST(AviBadInputTest, TruncatedAndMutatedRecordingsNeverCrashOrHangAReader) {
   TempFile file(L"bad.avi");
   for (avi::AviType type : {avi::AviType::Type1, avi::AviType::Type2}) {
     const Bytes seed =
-        MakeSeedFile(type, type == avi::AviType::Type1 ? avi::VideoSystem::System625_50 : avi::VideoSystem::System525_60);
+        MakeSeed(type, type == avi::AviType::Type1 ? avi::VideoSystem::System625_50 : avi::VideoSystem::System525_60);
     // The header list and the first standard index hold what the readers look at.
     const size_t nHot = std::min<size_t>(seed.size(), 4096);
 
     // Cut at every header position, then at spaced positions through the rest.
-    for (size_t nCut = 0; nCut < seed.size(); nCut += (nCut < nHot ? 3 : 509)) {
+    for (size_t nCut = 0; nCut < seed.size(); nCut += (nCut < nHot ? 5 : 509)) {
       file.Write(Bytes(seed.begin(), seed.begin() + static_cast<std::ptrdiff_t>(nCut)));
       ReadEverything(file.Path());
       ++nFiles;
     }
     // Single bytes, and whole 32-bit fields set to values that sizes and counts must survive.
     const std::uint32_t extremes[] = {0, 1, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFFFFF0, 0x10000};
-    for (int i = 0; i < 900; ++i) {
+    for (int i = 0; i < 700; ++i) {
       Bytes bytes = seed;
       const size_t nPos = (i % 4 != 0 ? random() % nHot : random() % bytes.size()) & ~size_t{3};
       if (i % 2 == 0) {
@@ -100,5 +99,4 @@ TEST(AviBadInputTest, TruncatedAndMutatedRecordingsNeverCrashOrHangAReader) {
     }
   }
   EXPECT_GT(nFiles, 3000);
-  std::printf("%d damaged files read\n", nFiles);
 }

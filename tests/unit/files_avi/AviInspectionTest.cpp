@@ -1,10 +1,14 @@
-// The inspection readers on hand-built files: drop lists, consistency, damaged indexes, the first
-// frame's facts and the type tests.
+// The inspection readers on hand-built files: drop lists, consistency, damaged indexes, the
+// first frame's facts and the type tests.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "AviTestFiles.h"
+#include "core/DebugTraceTesting.h"
 #include "files/AviInspection.h"
 
 using namespace avitest;
@@ -16,248 +20,134 @@ struct DropInfo {
   int nVideoFormat = -1;
   int nAviType = -1;
   DWORD dwTotalFrames = 0;
-  std::vector<DWORD> drops;
+  std::vector<DWORD> drops{7, 8};  // must be cleared
 };
 
-DropInfo ReadDropInfo(const std::wstring& strPath) {
+DropInfo ReadDropInfo(const Bytes& bytes) {
+  TempFile file(L"drops.avi", bytes);
   DropInfo info;
-  info.drops = {7, 8, 9};  // must be cleared
-  info.bOk = GetAVIDropInfo(strPath, &info.nVideoFormat, &info.nAviType, &info.dwTotalFrames, &info.drops);
+  info.bOk = GetAVIDropInfo(file.Path(), &info.nVideoFormat, &info.nAviType, &info.dwTotalFrames, &info.drops);
   return info;
 }
 
 struct Aspect {
   BOOL bOk = FALSE;
-  int nWide = -5;
+  int nWide = -5;  // presets
   int nFrameMode = -5;
   Timecode timecode{-5, -5, -5, -5};
 };
 
-Aspect ReadAspect(const std::wstring& strPath) {
+Aspect ReadAspect(const Bytes& bytes) {
+  TempFile file(L"aspect.avi", bytes);
   Aspect aspect;
-  aspect.bOk = GetAVIAspect(strPath, &aspect.nWide, &aspect.nFrameMode, &aspect.timecode);
+  aspect.bOk = GetAVIAspect(file.Path(), &aspect.nWide, &aspect.nFrameMode, &aspect.timecode);
   return aspect;
 }
 
-HandAvi Type2Spec(size_t nFrames, const std::vector<size_t>& drops) {
+HandAvi Spec(size_t nFrames, const std::vector<size_t>& drops, size_t nPerIndex = 0) {
   HandAvi spec;
-  spec.fccType = FourCC("vids");
-  spec.bAudioStream = true;
   spec.frames = MakeFrames(nFrames, drops);
-  return spec;
-}
-
-HandAvi Pal(HandAvi spec) {
-  spec.dwScale = 1;
-  spec.dwRate = 25;
+  spec.nFramesPerIndex = nPerIndex;
   return spec;
 }
 
 }  // namespace
 
-TEST(AviDropInfoTest, DroppedEntries100And101OfAType2FileMakeTheDropList) {
-  TempFile file(L"type2.avi", BuildAvi(Type2Spec(300, {100, 101})).bytes);
-  const DropInfo info = ReadDropInfo(file.Path());
+TEST(AviDropInfoTest, DroppedEntriesAreNumberedAcrossStandardIndexesInSuperIndexOrder) {
+  HandAvi type2 = Spec(300, {100, 101});
+  type2.fccType = FourCC("vids");
+  type2.bAudioStream = true;  // its header comes after the first stream's super index
+  type2.strName = "Cam";      // odd size: a pad byte follows
+  DropInfo info = ReadDropInfo(BuildAvi(type2).bytes);
   EXPECT_TRUE(info.bOk);
   EXPECT_EQ(1, info.nVideoFormat);
   EXPECT_EQ(2, info.nAviType);
   EXPECT_EQ(300u, info.dwTotalFrames);
   EXPECT_EQ((std::vector<DWORD>{100, 101}), info.drops);
-}
 
-TEST(AviDropInfoTest, FrameNumbersRunOnAcrossStandardIndexesInSuperIndexOrder) {
-  HandAvi spec = Pal(HandAvi{});
-  spec.frames = MakeFrames(120, {0, 39, 40, 41, 119});
-  spec.nFramesPerIndex = 40;
-  TempFile file(L"pal.avi", BuildAvi(spec).bytes);
-  const DropInfo info = ReadDropInfo(file.Path());
+  HandAvi pal = Spec(120, {0, 39, 40, 119}, 40);
+  pal.dwScale = 100;
+  pal.dwRate = 2599;  // 25.99 frames a second is 25 in integers
+  info = ReadDropInfo(BuildAvi(pal).bytes);
   EXPECT_TRUE(info.bOk);
   EXPECT_EQ(2, info.nVideoFormat);
   EXPECT_EQ(1, info.nAviType);
-  EXPECT_EQ(120u, info.dwTotalFrames);
-  EXPECT_EQ((std::vector<DWORD>{0, 39, 40, 41, 119}), info.drops);
+  EXPECT_EQ((std::vector<DWORD>{0, 39, 40, 119}), info.drops);
+
+  pal.dwScale = 0;  // no rate at all: the 525-line system
+  EXPECT_EQ(1, ReadDropInfo(BuildAvi(pal).bytes).nVideoFormat);
 }
 
 TEST(AviDropInfoTest, IndexEntriesThatDoNotMatchTheStreamLengthAreInconsistent) {
-  HandAvi tooFew = Type2Spec(50, {});
-  tooFew.nLength = 51;  // recording cut short: one entry missing
-  TempFile cut(L"cut.avi", BuildAvi(tooFew).bytes);
-  DropInfo info = ReadDropInfo(cut.Path());
-  EXPECT_FALSE(info.bOk);
-  EXPECT_EQ(51u, info.dwTotalFrames);
-
-  // The tooltip only needs the stream header, so it still describes the file.
+  HandAvi cut = Spec(50, {});
+  cut.nLength = 51;  // recording cut short: one entry missing
+  TempFile file(L"cut.avi", BuildAvi(cut).bytes);
   int nFormat = 0, nType = 0;
   DWORD dwFrames = 0;
+  std::vector<DWORD> drops;
+  EXPECT_FALSE(GetAVIDropInfo(file.Path(), &nFormat, &nType, &dwFrames, &drops));
+  EXPECT_EQ(51u, dwFrames);
+  // The tooltip needs only the stream header, so it still describes the file.
   std::wstring strDate;
   ULONGLONG qwSize = 0;
-  EXPECT_TRUE(GetAVITooltipInfo(cut.Path(), &nFormat, &nType, &dwFrames, &strDate, &qwSize));
+  EXPECT_TRUE(GetAVITooltipInfo(file.Path(), &nFormat, &nType, &dwFrames, &strDate, &qwSize));
   EXPECT_EQ(51u, dwFrames);
-  EXPECT_EQ(2, nType);
-  EXPECT_FALSE(strDate.empty());
 
-  HandAvi tooMany = Type2Spec(50, {});
-  tooMany.nLength = 49;
-  tooMany.nFramesPerIndex = 10;
-  TempFile longer(L"long.avi", BuildAvi(tooMany).bytes);
-  EXPECT_FALSE(ReadDropInfo(longer.Path()).bOk);
-}
+  cut.nLength = 49;
+  EXPECT_FALSE(ReadDropInfo(BuildAvi(cut).bytes).bOk);
 
-TEST(AviDropInfoTest, ASuperIndexEntryThatIsNotAStandardIndexCountsNoFrames) {
-  HandAvi spec;
-  spec.frames = MakeFrames(30, {});
-  spec.nFramesPerIndex = 10;
-  BuiltAvi built = BuildAvi(spec);
-  // The second super index entry points at the first frame's chunk.
-  PutLe64(built.bytes, built.nIndxPos + 32 + 16, built.framePositions[0] - 8);
-  TempFile file(L"notix.avi", built.bytes);
-  const DropInfo info = ReadDropInfo(file.Path());
+  // A super index entry that points at a frame instead of a standard index counts nothing.
+  BuiltAvi built = BuildAvi(Spec(30, {}, 10));
+  PutLe64(built.bytes, built.nIndxPos + 48, built.framePositions[0] - 8);
+  const DropInfo info = ReadDropInfo(built.bytes);
   EXPECT_FALSE(info.bOk);
   EXPECT_EQ(30u, info.dwTotalFrames);
 
-  // Read directly: TRUE, and the counter stays where it was.
-  HANDLE hFile = CreateFileW(file.Path().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, hFile);
-  DWORD dwCounter = 17;
-  std::vector<DWORD> drops;
-  EXPECT_TRUE(ReadIndxDropInfo(hFile, built.framePositions[0] - 8, &dwCounter, &drops));
-  EXPECT_EQ(17u, dwCounter);
-  EXPECT_TRUE(ReadIndxDropInfo(hFile, built.ixPositions[2], &dwCounter, &drops));
-  EXPECT_EQ(27u, dwCounter);
-  CloseHandle(hFile);
+  HandAvi other = Spec(10, {});
+  other.fccHandler = FourCC("DVSD");
+  EXPECT_EQ(0, ReadDropInfo(BuildAvi(other).bytes).nAviType);
 }
 
-TEST(AviDropInfoTest, StreamHeadersOfOtherKindsOrRatesAreJudgedByTheirFields) {
-  HandAvi audio;
-  audio.fccType = FourCC("auds");
-  audio.frames = MakeFrames(10, {});
-  TempFile notDv(L"auds.avi", BuildAvi(audio).bytes);
-  DropInfo info = ReadDropInfo(notDv.Path());
-  EXPECT_FALSE(info.bOk);
-  EXPECT_EQ(0, info.nAviType);
-
-  HandAvi upper;
-  upper.fccHandler = FourCC("DVSD");
-  upper.frames = MakeFrames(10, {});
-  TempFile otherHandler(L"upper.avi", BuildAvi(upper).bytes);
-  EXPECT_FALSE(ReadDropInfo(otherHandler.Path()).bOk);
-
-  HandAvi noScale;
-  noScale.dwScale = 0;
-  noScale.dwRate = 25;
-  noScale.frames = MakeFrames(10, {3});
-  TempFile zero(L"scale0.avi", BuildAvi(noScale).bytes);
-  info = ReadDropInfo(zero.Path());
-  EXPECT_TRUE(info.bOk);
-  EXPECT_EQ(1, info.nVideoFormat);
-
-  HandAvi exact25 = Pal(HandAvi{});
-  exact25.dwScale = 100;
-  exact25.dwRate = 2599;  // 25.99 frames a second is 25 in integers
-  exact25.frames = MakeFrames(10, {});
-  TempFile pal(L"pal25.avi", BuildAvi(exact25).bytes);
-  EXPECT_EQ(2, ReadDropInfo(pal.Path()).nVideoFormat);
-}
-
-TEST(AviDropInfoTest, DamagedIndexesAndChunksFailInsteadOfReadingBeyondThem) {
-  HandAvi spec;
-  spec.frames = MakeFrames(20, {5});
-  spec.nFramesPerIndex = 10;
-  const BuiltAvi good = BuildAvi(spec);
-
-  auto expectFailure = [](const Bytes& bytes, const wchar_t* pszWhat) {
-    TempFile file(L"damaged.avi", bytes);
-    EXPECT_FALSE(ReadDropInfo(file.Path()).bOk) << pszWhat;
+TEST(AviDropInfoTest, DamagedIndexesAndChunksFailInsteadOfBeingReadBeyond) {
+  const BuiltAvi good = BuildAvi(Spec(20, {5}, 10));
+  auto expectFailure = [&good](size_t nPos, std::uint64_t value, bool b64, const char* pszWhat) {
+    Bytes bytes = good.bytes;
+    if (b64) {
+      PutLe64(bytes, nPos, value);
+    } else {
+      PutLe32(bytes, nPos, static_cast<std::uint32_t>(value));
+    }
+    EXPECT_FALSE(ReadDropInfo(bytes).bOk) << pszWhat;
   };
-  Bytes bytes = good.bytes;
-  PutLe32(bytes, good.ixPositions[0] + 12, 11);  // more entries than the chunk holds,
-  PutLe32(bytes, good.nStrhPos + 40, 21);         // and a length that would match them
-  expectFailure(bytes, L"standard index entries");
-  bytes = good.bytes;
-  PutLe32(bytes, good.nIndxPos + 12, 9);  // more than the 8 reserved super index entries
-  expectFailure(bytes, L"super index entries");
-  bytes = good.bytes;
-  PutLe64(bytes, good.nIndxPos + 32, bytes.size() + 100);  // standard index past the end
-  expectFailure(bytes, L"standard index position");
-  bytes = good.bytes;
-  PutLe64(bytes, good.nIndxPos + 32, 0x8000000000000000ull);  // a position no seek reaches
-  expectFailure(bytes, L"standard index position past 2^63");
-  bytes = good.bytes;
-  PutLe32(bytes, good.nStrhPos + 64 + 4, 0x7FFFFFF0);  // "strf" claims more than the file
-  expectFailure(bytes, L"chunk size");
-  bytes = good.bytes;
-  PutLe32(bytes, good.nIndxPos + 4, 8);  // "indx" too short for its own header
-  expectFailure(bytes, L"super index size");
-  bytes.assign(good.bytes.begin(), good.bytes.begin() + static_cast<std::ptrdiff_t>(good.ixPositions[1] + 20));
-  expectFailure(bytes, L"file cut inside the second standard index");
+  expectFailure(good.nIndxPos + 12, 9, false, "more super index entries than the chunk holds");
+  expectFailure(good.nIndxPos + 32, good.bytes.size() + 100, true, "standard index past the end");
+  expectFailure(good.nIndxPos + 32, 1ull << 63, true, "standard index at a position no seek reaches");
+  expectFailure(good.nStrhPos + 68, 0x7FFFFFF0, false, "\"strf\" larger than the file");
+  expectFailure(good.nIndxPos + 4, 8, false, "\"indx\" too short for its header");
 
-  // The same super index entry over and over counts the same frames again: more frames than
-  // the stream has, which ends the reading at once.
+  // Entries claimed beyond the standard index chunk are not taken from the frames behind it,
+  // even when the stream length would then match.
+  Bytes bytes = good.bytes;
+  PutLe32(bytes, good.ixPositions[0] + 12, 11);
+  PutLe32(bytes, good.nStrhPos + 40, 21);
+  EXPECT_FALSE(ReadDropInfo(bytes).bOk);
+
+  // The same standard index listed over and over counts more frames than the stream has.
   bytes = good.bytes;
   PutLe32(bytes, good.nIndxPos + 12, 8);
   for (int i = 0; i < 8; ++i) PutLe64(bytes, good.nIndxPos + 32 + 16 * i, good.ixPositions[0]);
-  expectFailure(bytes, L"repeated standard index");
-}
+  EXPECT_FALSE(ReadDropInfo(bytes).bOk);
 
-TEST(AviDropInfoTest, AnOddSizedChunkBeforeTheSuperIndexIsFollowedByItsPadByte) {
-  HandAvi spec = Type2Spec(40, {39});
-  spec.strExtraChunk = "Camera";  // even
-  TempFile even(L"even.avi", BuildAvi(spec).bytes);
-  EXPECT_EQ((std::vector<DWORD>{39}), ReadDropInfo(even.Path()).drops);
-  spec.strExtraChunk = "Cam";  // odd: a pad byte follows
-  TempFile odd(L"odd.avi", BuildAvi(spec).bytes);
-  const DropInfo info = ReadDropInfo(odd.Path());
-  EXPECT_TRUE(info.bOk);
-  EXPECT_EQ((std::vector<DWORD>{39}), info.drops);
-}
-
-TEST(AviDropInfoTest, FilesWithoutASuperIndexOrThatAreNoFilesFail) {
-  // Only the header list with the stream header, then zeros: the walk ends without an index.
-  HandAvi spec;
-  spec.frames = MakeFrames(5, {});
-  BuiltAvi built = BuildAvi(spec);
-  Bytes bytes(built.bytes.begin(), built.bytes.begin() + static_cast<std::ptrdiff_t>(built.nIndxPos));
-  bytes.resize(bytes.size() + 64, 0);
-  TempFile noIndex(L"noindx.avi", bytes);
-  DropInfo info = ReadDropInfo(noIndex.Path());
-  EXPECT_FALSE(info.bOk);
-  EXPECT_EQ(5u, info.dwTotalFrames);
-  EXPECT_TRUE(info.drops.empty());
-
-  TempFile empty(L"empty.avi", Bytes{});
-  EXPECT_FALSE(ReadDropInfo(empty.Path()).bOk);
-  TempFile missing(L"missing.avi");
-  info = ReadDropInfo(missing.Path());
-  EXPECT_FALSE(info.bOk);
-  EXPECT_EQ(0, info.nVideoFormat);
-  EXPECT_EQ(0, info.nAviType);
-  EXPECT_TRUE(info.drops.empty());
-}
-
-TEST(AviDropInfoTest, FailedCallsAreTracedWithTheirNames) {
-  TraceLogCapture trace;
-  TempFile missing(L"missing.avi");
-  ReadDropInfo(missing.Path());
-
-  HandAvi spec;
-  spec.frames = MakeFrames(10, {});
-  BuiltAvi built = BuildAvi(spec);
-  PutLe64(built.bytes, built.nIndxPos + 32, built.bytes.size() + 8);
-  TempFile pastEnd(L"pastend.avi", built.bytes);
-  ReadDropInfo(pastEnd.Path());
-
-  const std::string strLog = trace.ReadLog();
-  EXPECT_NE(std::string::npos, strLog.find("CreateFile()")) << strLog;
-  EXPECT_NE(std::string::npos, strLog.find("ReadFile()")) << strLog;
-  EXPECT_NE(std::string::npos, strLog.find("ReadIndxDropInfo()")) << strLog;
+  bytes.assign(good.bytes.begin(), good.bytes.begin() + static_cast<std::ptrdiff_t>(good.ixPositions[1] + 20));
+  EXPECT_FALSE(ReadDropInfo(bytes).bOk);
+  EXPECT_FALSE(ReadDropInfo(Bytes{}).bOk);
 }
 
 TEST(AviDropInfoTest, IndexesAndFramesBeyondFourGigabytesAreFound) {
-  // The header list stays at the start; everything from "movi" on moves 5 GiB further, so
-  // every index position and base offset needs more than 32 bits. The gap is never written.
-  HandAvi spec = Pal(Type2Spec(60, {0, 31}));
-  spec.frames[1].data = MakeDvFrame(WideHead(), 600);
-  spec.nFramesPerIndex = 30;
+  // Everything from "movi" on moves 5 GiB further, so every index position and base offset
+  // needs more than 32 bits. The gap is never written.
+  HandAvi spec = Spec(60, {0, 31}, 30);
+  spec.frames[1] = MakeDvFrame(WideHead(), 600);
   BuiltAvi built = BuildAvi(spec);
   constexpr ULONGLONG kShift = 5ull << 30;
   const size_t nMovi = built.ixPositions[0] - 12;
@@ -265,157 +155,127 @@ TEST(AviDropInfoTest, IndexesAndFramesBeyondFourGigabytesAreFound) {
     PutLe64(built.bytes, built.nIndxPos + 32 + 16 * i, built.ixPositions[i] + kShift);
     PutLe64(built.bytes, built.ixPositions[i] + 20, nMovi + kShift);
   }
-  // The second frame is the first with data: make it the first entry of the first index.
-  PutLe32(built.bytes, built.ixPositions[0] + 32, GetLe32(built.bytes, built.ixPositions[0] + 40));
-  PutLe32(built.bytes, built.ixPositions[0] + 36, GetLe32(built.bytes, built.ixPositions[0] + 44));
+  // The aspect reader needs a first entry with data: give the first entry the second frame's.
+  std::copy_n(built.bytes.begin() + static_cast<std::ptrdiff_t>(built.ixPositions[0] + 40), 8,
+              built.bytes.begin() + static_cast<std::ptrdiff_t>(built.ixPositions[0] + 32));
   TempFile file(L"beyond4g.avi", Bytes(built.bytes.begin(), built.bytes.begin() + static_cast<std::ptrdiff_t>(nMovi)));
   file.WriteAt(nMovi + kShift, Bytes(built.bytes.begin() + static_cast<std::ptrdiff_t>(nMovi), built.bytes.end()));
 
-  const DropInfo info = ReadDropInfo(file.Path());
-  EXPECT_TRUE(info.bOk);
-  EXPECT_EQ(60u, info.dwTotalFrames);
-  EXPECT_EQ((std::vector<DWORD>{31}), info.drops);
-  const Aspect aspect = ReadAspect(file.Path());
-  EXPECT_TRUE(aspect.bOk);
-  EXPECT_EQ(1, aspect.nWide);
-  const std::wstring strReport = GetAVIReportHeader(file.Path());
-  EXPECT_NE(std::wstring::npos, strReport.find(L"ファイルサイズ: 5,368,7")) << strReport;
+  int nFormat = 0, nType = 0, nWide = 0, nMode = 0;
+  DWORD dwFrames = 0;
+  std::vector<DWORD> drops;
+  Timecode tc;
+  EXPECT_TRUE(GetAVIDropInfo(file.Path(), &nFormat, &nType, &dwFrames, &drops));
+  EXPECT_EQ((std::vector<DWORD>{31}), drops);
+  EXPECT_TRUE(GetAVIAspect(file.Path(), &nWide, &nMode, &tc));
+  EXPECT_EQ(1, nWide);
+  EXPECT_NE(std::wstring::npos, GetAVIReportHeader(file.Path()).find(L"ファイルサイズ: 5,368,7"));
   EXPECT_NE(std::wstring::npos, GetAVITooltipText(file.Path(), kAviHeadingName).find(L"ファイルサイズ: 5,120 MB"));
 }
 
-TEST(AviAspectTest, TheFirstFrameGivesWideFlagFrameModeAndTimecode) {
+TEST(AviDropInfoTest, FailedCallsAreTracedWithTheirNames) {
+  wchar_t exe[MAX_PATH] = {};
+  const std::wstring strBase(exe, GetModuleFileNameW(nullptr, exe, MAX_PATH) - 4);  // without ".exe"
+  WritePrivateProfileStringW(L"Debug", L"FileOut", L"1", (strBase + L".ini").c_str());
+  ResetDebugTraceForTesting();
+  ReadDropInfo(Bytes{'R', 'I', 'F', 'F'});               // "ReadFile"
+  BuiltAvi built = BuildAvi(Spec(10, {}));
+  PutLe64(built.bytes, built.nIndxPos + 32, 1ull << 63);  // "SetFilePointerEx", "ReadIndxDropInfo"
+  ReadDropInfo(built.bytes);
+  TempFile missing(L"missing.avi");
+  EXPECT_FALSE(IsAVIType1(missing.Path()));               // the file class does not trace
+  EXPECT_NE(std::wstring::npos, GetAVIReportHeader(missing.Path()).find(L"missing"));  // "CreateFile", ...
+  DeleteFileW((strBase + L".ini").c_str());
+  ResetDebugTraceForTesting();
+
+  std::ostringstream log;
+  log << std::ifstream((strBase + L".log").c_str(), std::ios::binary).rdbuf();
+  DeleteFileW((strBase + L".log").c_str());
+  for (const char* pszCall : {"ReadFile()", "SetFilePointerEx()", "ReadIndxDropInfo()", "CreateFile()", "GetAVITooltipInfo()"}) {
+    EXPECT_NE(std::string::npos, log.str().find(pszCall)) << pszCall << "\n" << log.str();
+  }
+}
+
+TEST(AviAspectTest, TheFirstEntryOfTheFirstStandardIndexDescribesTheFile) {
   DvHead head = WideHead();
   head.nFrameModeByte = 0x24;
   head.timecode = {1, 23, 45, 29};
-  HandAvi spec;
-  spec.frames = MakeFrames(3, {});
-  spec.frames[0].data = MakeDvFrame(head, 120000);
-  TempFile file(L"wide.avi", BuildAvi(spec).bytes);
-  const Aspect aspect = ReadAspect(file.Path());
+  HandAvi spec = Spec(30, {}, 10);
+  spec.frames[0] = MakeDvFrame(head, 120000);
+  Aspect aspect = ReadAspect(BuildAvi(spec).bytes);
   EXPECT_TRUE(aspect.bOk);
   EXPECT_EQ(1, aspect.nWide);
   EXPECT_EQ(24, aspect.nFrameMode);
   EXPECT_EQ((Timecode{1, 23, 45, 29}), aspect.timecode);
 
-  // The first entry of the first standard index is the one read, wherever its frame lies.
-  HandAvi later = Pal(HandAvi{});
-  later.frames = MakeFrames(30, {});
-  later.nFramesPerIndex = 10;
-  DvHead unknown;
-  unknown.bFramesUnknown = true;
-  unknown.nFrameModeByte = 0x30;
-  later.frames[0].data = MakeDvFrame(unknown, 144000);
-  later.frames[10].data = MakeDvFrame(WideHead(), 144000);
-  TempFile second(L"unknown.avi", BuildAvi(later).bytes);
-  const Aspect narrow = ReadAspect(second.Path());
-  EXPECT_TRUE(narrow.bOk);
-  EXPECT_EQ(0, narrow.nWide);
-  EXPECT_EQ(30, narrow.nFrameMode);
-  EXPECT_EQ(Timecode{}, narrow.timecode);
+  head = DvHead{};
+  head.timecode = Timecode{};  // frame byte FFh
+  head.nFrameModeByte = 0x30;
+  spec.frames[0] = MakeDvFrame(head, 500);  // the shortest frame taken
+  spec.frames[10] = MakeDvFrame(WideHead(), 600);
+  aspect = ReadAspect(BuildAvi(spec).bytes);
+  EXPECT_TRUE(aspect.bOk);
+  EXPECT_EQ(0, aspect.nWide);
+  EXPECT_EQ(30, aspect.nFrameMode);
+  EXPECT_EQ(Timecode{}, aspect.timecode);
 }
 
-TEST(AviAspectTest, ADroppedOrTooShortFirstFrameGivesFalseAndLeavesThePresets) {
-  HandAvi spec;
-  spec.frames = MakeFrames(10, {0});
-  TempFile dropped(L"drop0.avi", BuildAvi(spec).bytes);
-  Aspect aspect = ReadAspect(dropped.Path());
+TEST(AviAspectTest, ADroppedShortOrMissingFirstFrameFailsWhileAMissingIndexKeepsThePresets) {
+  Aspect aspect = ReadAspect(BuildAvi(Spec(10, {0})).bytes);
   EXPECT_FALSE(aspect.bOk);
   EXPECT_EQ(-5, aspect.nWide);
-  EXPECT_EQ(-5, aspect.nFrameMode);
+  HandAvi shortFrames = Spec(10, {});
+  shortFrames.frames = MakeFrames(10, {}, 499);
+  EXPECT_FALSE(ReadAspect(BuildAvi(shortFrames).bytes).bOk);
 
-  spec.frames = MakeFrames(10, {}, 499);
-  TempFile shortFrame(L"short.avi", BuildAvi(spec).bytes);
-  EXPECT_FALSE(ReadAspect(shortFrame.Path()).bOk);
-  spec.frames = MakeFrames(10, {}, 500);
-  TempFile justLongEnough(L"500.avi", BuildAvi(spec).bytes);
-  aspect = ReadAspect(justLongEnough.Path());
-  EXPECT_TRUE(aspect.bOk);
-  EXPECT_EQ(60, aspect.nFrameMode);
-  EXPECT_EQ((Timecode{0, 0, 0, 0}), aspect.timecode);
-}
-
-TEST(AviAspectTest, IndexesWithoutAFirstEntryFailButAMissingIndexKeepsThePresets) {
-  HandAvi spec;
-  spec.frames = MakeFrames(10, {});
-  const BuiltAvi good = BuildAvi(spec);
-
+  const BuiltAvi good = BuildAvi(Spec(10, {}));
   Bytes bytes = good.bytes;
   PutLe32(bytes, good.nIndxPos + 12, 0);  // empty super index
-  TempFile emptySuper(L"nosuper.avi", bytes);
-  EXPECT_FALSE(ReadAspect(emptySuper.Path()).bOk);
-
+  EXPECT_FALSE(ReadAspect(bytes).bOk);
   bytes = good.bytes;
   PutLe32(bytes, good.ixPositions[0] + 12, 0);  // empty standard index
-  TempFile emptyStd(L"nostd.avi", bytes);
-  EXPECT_FALSE(ReadAspect(emptyStd.Path()).bOk);
+  EXPECT_FALSE(ReadAspect(bytes).bOk);
+  bytes = good.bytes;
+  PutLe32(bytes, good.ixPositions[0] + 32, 0x7FFFFFF0);  // frame data past the end
+  EXPECT_FALSE(ReadAspect(bytes).bOk);
 
   bytes = good.bytes;
   PutLe64(bytes, good.nIndxPos + 32, good.nStrhPos);  // not a standard index: nothing read
-  TempFile elsewhere(L"elsewhere.avi", bytes);
-  Aspect aspect = ReadAspect(elsewhere.Path());
+  aspect = ReadAspect(bytes);
   EXPECT_TRUE(aspect.bOk);
   EXPECT_EQ(-5, aspect.nWide);
-
   bytes.assign(good.bytes.begin(), good.bytes.begin() + static_cast<std::ptrdiff_t>(good.nIndxPos));
-  TempFile noIndex(L"noindx.avi", bytes);
-  aspect = ReadAspect(noIndex.Path());
+  bytes.resize(bytes.size() + 64, 0);  // no super index; zeros end the walk
+  aspect = ReadAspect(bytes);
   EXPECT_TRUE(aspect.bOk);
   EXPECT_EQ(-5, aspect.nFrameMode);
-
-  bytes = good.bytes;
-  PutLe32(bytes, good.ixPositions[0] + 32, 0x7FFFFFF0);  // frame data far past the end
-  TempFile pastEnd(L"frame-past.avi", bytes);
-  EXPECT_FALSE(ReadAspect(pastEnd.Path()).bOk);
-
-  TempFile missing(L"missing.avi");
-  EXPECT_FALSE(ReadAspect(missing.Path()).bOk);
 }
 
 TEST(AviTypeTest, TheHeadOfTheFileTellsType1Type2AndOthersApart) {
-  HandAvi type1;
-  type1.frames = MakeFrames(2, {});
-  TempFile file1(L"t1.avi", BuildAvi(type1).bytes);
-  EXPECT_TRUE(IsAVIType1(file1.Path()));
-  EXPECT_FALSE(IsAVIType2(file1.Path()));
-
-  TempFile file2(L"t2.avi", BuildAvi(Type2Spec(2, {})).bytes);
-  EXPECT_FALSE(IsAVIType1(file2.Path()));
-  EXPECT_TRUE(IsAVIType2(file2.Path()));
-
-  HandAvi other = type1;
-  other.fccHandler = FourCC("dvhd");
-  TempFile otherFile(L"other.avi", BuildAvi(other).bytes);
-  EXPECT_FALSE(IsAVIType1(otherFile.Path()));
-  EXPECT_FALSE(IsAVIType2(otherFile.Path()));
-
-  // A chunk between "avih" and the stream list is not expected.
-  Bytes bytes = BuildAvi(type1).bytes;
-  Bytes shifted(bytes.begin(), bytes.begin() + 88);
-  const Bytes junk = {'J', 'U', 'N', 'K', 4, 0, 0, 0, 0, 0, 0, 0};
-  shifted.insert(shifted.end(), junk.begin(), junk.end());
-  shifted.insert(shifted.end(), bytes.begin() + 88, bytes.end());
-  TempFile junkFile(L"junk.avi", shifted);
-  EXPECT_FALSE(IsAVIType1(junkFile.Path()));
-
-  // Cut at every block boundary and inside the last block: the read exception is consumed.
-  for (size_t nCut : {0u, 11u, 12u, 23u, 87u, 99u, 162u, 163u}) {
-    TempFile cut(L"cut.avi", Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(nCut)));
-    EXPECT_FALSE(IsAVIType1(cut.Path())) << nCut;
+  HandAvi spec = Spec(2, {});
+  const Bytes type1 = BuildAvi(spec).bytes;
+  spec.fccType = FourCC("vids");
+  const Bytes type2 = BuildAvi(spec).bytes;
+  spec.fccHandler = FourCC("dvhd");
+  const Bytes other = BuildAvi(spec).bytes;
+  auto types = [](const Bytes& bytes) {
+    TempFile file(L"type.avi", bytes);
+    return std::make_pair(IsAVIType1(file.Path()) != FALSE, IsAVIType2(file.Path()) != FALSE);
+  };
+  EXPECT_EQ(std::make_pair(true, false), types(type1));
+  EXPECT_EQ(std::make_pair(false, true), types(type2));
+  EXPECT_EQ(std::make_pair(false, false), types(other));
+  // Cut at and inside the fixed blocks; the read exception is consumed. 164 bytes are enough.
+  for (size_t nCut : {0u, 11u, 12u, 23u, 87u, 99u, 163u}) {
+    EXPECT_FALSE(types(Bytes(type1.begin(), type1.begin() + static_cast<std::ptrdiff_t>(nCut))).first) << nCut;
   }
-  TempFile exact(L"exact.avi", Bytes(bytes.begin(), bytes.begin() + 164));
-  EXPECT_TRUE(IsAVIType1(exact.Path()));
+  EXPECT_TRUE(types(Bytes(type1.begin(), type1.begin() + 164)).first);
 
-  TempFile missing(L"missing.avi");
-  EXPECT_FALSE(IsAVIType1(missing.Path()));
-}
-
-TEST(AviTypeTest, AFileThatIsBeingWrittenCannotBeOpenedByTheReaders) {
-  TempFile file(L"writing.avi", BuildAvi(Type2Spec(10, {})).bytes);
+  // Nobody may write the file while it is read: a file being written is not recognised.
+  TempFile file(L"writing.avi", type2);
   HANDLE hWriter = CreateFileW(file.Path().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, hWriter);
   EXPECT_FALSE(IsAVIType2(file.Path()));
-  EXPECT_FALSE(ReadDropInfo(file.Path()).bOk);
   CloseHandle(hWriter);
   EXPECT_TRUE(IsAVIType2(file.Path()));
-  EXPECT_TRUE(ReadDropInfo(file.Path()).bOk);
+  EXPECT_FALSE(IsAVIType1(file.Path() + L".missing"));
 }
