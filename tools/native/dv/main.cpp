@@ -1,4 +1,5 @@
 // plover-dv: the DV codec on the command line.
+// FILE is a raw .dv file or an AVI Type 1 / Type 2 file.
 //   info FILE [--frames]
 //   decode FILE FRAME OUT.bmp [--size full|half|quarter|eighth]
 //   encode-pattern OUT.dv --system 525|625 --seconds N [--wide] [--audio 48k|32k12] [--frame-mode 60|30|24]
@@ -62,16 +63,22 @@ int Info(const std::vector<std::string>& args) {
     if (args.empty()) return Usage();
     const bool perFrame = args.size() > 1 && args[1] == "--frames";
     std::string error;
-    auto source = OpenRawDv(args[0], error);
+    auto source = OpenFrames(args[0], error);
     if (!source) {
         std::fprintf(stderr, "plover-dv: %s\n", error.c_str());
         return 1;
     }
-    std::vector<uint8_t> frame;
+    std::vector<uint8_t> frame, firstFrame;
     dv::FrameInfo first, last;
-    uint64_t bad = 0;
+    uint64_t bad = 0, dropped = 0, good = 0;
     for (uint64_t n = 0; n < source->Count(); ++n) {
-        if (!source->Read(n, frame)) {
+        const FrameSource::Status status = source->Read(n, frame);
+        if (status == FrameSource::Status::Dropped) {
+            ++dropped;
+            if (perFrame) std::printf("frame %llu: dropped\n", static_cast<unsigned long long>(n));
+            continue;
+        }
+        if (status != FrameSource::Status::Ok) {
             std::fprintf(stderr, "plover-dv: read error at frame %llu\n", static_cast<unsigned long long>(n));
             return 1;
         }
@@ -81,21 +88,27 @@ int Info(const std::vector<std::string>& args) {
             continue;
         }
         const dv::StreamProperties props = dv::ReadStreamProperties(frame);
-        if (n == 0) first = info;
+        if (good++ == 0) {
+            first = info;
+            firstFrame = frame;
+        }
         last = info;
         if (perFrame)
             std::printf("frame %llu: %s  %s  %s  frame mode %d  %s\n", static_cast<unsigned long long>(n),
                         TimeCodeText(info.timeCode).c_str(), DateTimeText(info).c_str(), props.nWideScreen ? "16:9" : "4:3",
                         props.nFrameMode, AudioText(info, props.nAudioMode).c_str());
     }
-    if (!source->Read(0, frame)) return 1;
-    const dv::StreamProperties props = dv::ReadStreamProperties(frame);
+    if (good == 0) {
+        std::fprintf(stderr, "plover-dv: no readable DV frame in %s\n", args[0].c_str());
+        return 1;
+    }
+    const dv::StreamProperties props = dv::ReadStreamProperties(firstFrame);
     const bool is625 = first.system == dv::System::System625_50;
-    std::printf("file: %s\n", args[0].c_str());
+    std::printf("file: %s (%s)\n", args[0].c_str(), source->Kind().c_str());
     std::printf("system: %s\n", is625 ? "625/50 (25 frames/s, 4:2:0)" : "525/60 (29.97 frames/s, 4:1:1)");
     const double seconds = double(source->Count()) / (is625 ? 25.0 : 30000.0 / 1001.0);
-    std::printf("frames: %llu (%.2f s)%s\n", static_cast<unsigned long long>(source->Count()), seconds,
-                bad ? (" , " + std::to_string(bad) + " unreadable").c_str() : "");
+    std::printf("frames: %llu (%.2f s), %llu dropped, %llu unreadable\n", static_cast<unsigned long long>(source->Count()),
+                seconds, static_cast<unsigned long long>(dropped), static_cast<unsigned long long>(bad));
     std::printf("aspect: %s\n", props.nWideScreen ? "16:9" : "4:3");
     std::printf("frame mode: %d\n", props.nFrameMode);
     std::printf("audio: %s\n", AudioText(first, props.nAudioMode).c_str());
@@ -117,7 +130,7 @@ int Decode(const std::vector<std::string>& args) {
         else return Usage();
     }
     std::string error;
-    auto source = OpenRawDv(args[0], error);
+    auto source = OpenFrames(args[0], error);
     if (!source) {
         std::fprintf(stderr, "plover-dv: %s\n", error.c_str());
         return 1;
@@ -125,7 +138,12 @@ int Decode(const std::vector<std::string>& args) {
     char* end = nullptr;
     const unsigned long long n = std::strtoull(args[1].c_str(), &end, 10);
     std::vector<uint8_t> frame;
-    if (*end != '\0' || !source->Read(n, frame)) {
+    const FrameSource::Status status = *end == '\0' ? source->Read(n, frame) : FrameSource::Status::Error;
+    if (status == FrameSource::Status::Dropped) {
+        std::fprintf(stderr, "plover-dv: frame %s was dropped during recording\n", args[1].c_str());
+        return 1;
+    }
+    if (status != FrameSource::Status::Ok) {
         std::fprintf(stderr, "plover-dv: no frame %s (the file has %llu)\n", args[1].c_str(),
                      static_cast<unsigned long long>(source->Count()));
         return 1;
