@@ -113,10 +113,13 @@ class DropInfoVisitor : public AviChunkVisitor {
   explicit DropInfoVisitor(std::vector<DWORD>* pDropList) : m_pDropList(pDropList) {}
 
   Action OnChunk(HANDLE hFile, const AviChunk& chunk) override {
-    if (chunk.fcc == kFccStrh) {
+    // Only the first stream's header describes the frames; in a file without a super index
+    // the walk goes on to the audio stream's header, whose length counts samples.
+    if (chunk.fcc == kFccStrh && !m_bHaveStreamHeader) {
       StreamFacts facts;
       if (!ReadStreamFacts(hFile, chunk, &facts)) return kFail;
-      if (facts.nAviType != 0) m_nAviType = facts.nAviType;
+      m_bHaveStreamHeader = true;
+      m_nAviType = facts.nAviType;
       m_nVideoFormat = facts.nVideoFormat;
       m_dwTotalFrames = facts.dwLength;
       return kContinue;
@@ -156,6 +159,7 @@ class DropInfoVisitor : public AviChunkVisitor {
   }
 
   std::vector<DWORD>* m_pDropList;
+  bool m_bHaveStreamHeader = false;
 };
 
 class FirstStreamHeaderVisitor : public AviChunkVisitor {

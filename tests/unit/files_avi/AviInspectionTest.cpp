@@ -279,3 +279,20 @@ TEST(AviTypeTest, TheHeadOfTheFileTellsType1Type2AndOthersApart) {
   EXPECT_TRUE(IsAVIType2(file.Path()));
   EXPECT_FALSE(IsAVIType1(file.Path() + L".missing"));
 }
+
+TEST(AviForeignFileTest, AFileOfAnotherWriterWithoutSuperIndexIsTypedAndDescribedButHasNoDropList) {
+  wchar_t exe[MAX_PATH] = {};
+  const std::wstring strExe(exe, GetModuleFileNameW(nullptr, exe, MAX_PATH));
+  const std::wstring strPath = strExe.substr(0, strExe.size() - 4) + L"_ffmpeg.avi";
+  if (GetFileAttributesW(strPath.c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "made at build time with ffmpeg";
+  EXPECT_TRUE(IsAVIType2(strPath));
+  int nFormat = 0, nType = 0;
+  DWORD dwFrames = 0;
+  std::vector<DWORD> drops;
+  EXPECT_FALSE(GetAVIDropInfo(strPath, &nFormat, &nType, &dwFrames, &drops));  // only "idx1"
+  EXPECT_EQ(15u, dwFrames);
+  Aspect aspect;  // the walk crosses the whole file and leaves the presets
+  EXPECT_TRUE(GetAVIAspect(strPath, &aspect.nWide, &aspect.nFrameMode, &aspect.timecode));
+  EXPECT_EQ(-5, aspect.nWide);
+  EXPECT_NE(std::wstring::npos, GetAVITooltipText(strPath, kAviHeadingName).find(L"長さ: 0:00:00\r\nファイル形式: AVI（Type2）"));
+}
