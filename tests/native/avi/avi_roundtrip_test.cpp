@@ -8,6 +8,8 @@
 #include "avi/ByteOrder.h"
 #include "avi/Timecode.h"
 
+#include <cstdlib>
+
 using namespace avitest;
 using avi::AviResult;
 using avi::AviType;
@@ -330,4 +332,171 @@ TEST(AviWriter, DiskFullIsReportedAndStops)
     EXPECT_EQ(hr, AviResult::IoError);
     EXPECT_EQ(writer.WriteVideoFrame(MakeDvFrame(rec.spec, 0)), AviResult::InvalidState);
     EXPECT_EQ(writer.Finish(), AviResult::InvalidState);
+}
+
+// Opt-in (PLOVER_AVI_LARGE_TEST=1; about 4.3 GB in PLOVER_AVI_LARGE_DIR or the temporary
+// folder): a real recording past 4 GiB, where offsets no longer fit in 32 bits.
+TEST(LargeFile, RecordingPastFourGibReadsBack)
+{
+    if (!std::getenv("PLOVER_AVI_LARGE_TEST"))
+        GTEST_SKIP() << "set PLOVER_AVI_LARGE_TEST=1 to write a file over 4 GiB";
+    const char* dir = std::getenv("PLOVER_AVI_LARGE_DIR");
+    const auto path = (dir ? std::filesystem::path(dir) : TempDir()) / "large-type2.avi";
+    Recording rec;
+    rec.options = OptionsFor(AviType::Type2, rec.spec);
+    rec.options.nCheckpointFrames = 0;
+    rec.nFrames = 36000; // 20 minutes of 525/60 with audio: about 4.55 GB
+    rec.drops = {0, 17000, 35999};
+    {
+        avi::StdioFile file;
+        ASSERT_TRUE(file.Open(path.string(), avi::StdioFile::Mode::Create));
+        ASSERT_EQ(WriteRecording(file, rec), AviResult::Ok);
+    }
+    ASSERT_GT(std::filesystem::file_size(path), 1ull << 32);
+    avi::StdioFile file;
+    ASSERT_TRUE(file.Open(path.string(), avi::StdioFile::Mode::Read));
+    avi::AviParser parser;
+    ASSERT_EQ(parser.Parse(file), AviResult::Ok);
+    EXPECT_TRUE(parser.IsConsistent());
+    EXPECT_GE(parser.Segments().size(), 5u);
+    EXPECT_EQ(parser.DroppedFrames(), rec.drops);
+    EXPECT_GT(parser.Frames()[35998].nPos, 1ull << 32);
+    Bytes frame;
+    for (std::uint32_t n = 1; n < rec.nFrames - 1; n += 997) {
+        ASSERT_EQ(parser.ReadFrame(n, frame), AviResult::Ok);
+        ASSERT_EQ(StampOf(frame), n);
+    }
+    ASSERT_EQ(parser.ReadFrame(35998, frame), AviResult::Ok);
+    EXPECT_EQ(StampOf(frame), 35998u);
+    if (HaveFfmpeg()) {
+        std::string count;
+        RunCommand("ffprobe -v error -select_streams v:0 -show_entries stream=nb_frames -of csv=p=0 '" + path.string() + "'", &count);
+        EXPECT_EQ(count, "36000\n");
+    }
+    file.Close();
+    std::filesystem::remove(path);
+}
+
+namespace {
+Bytes WrittenFile(AviType type, std::uint32_t frames, std::vector<std::uint32_t> drops, std::uint64_t segmentBytes = 1u << 30)
+{
+    Recording rec;
+    rec.options = OptionsFor(type, rec.spec);
+    rec.options.nSegmentBytes = segmentBytes;
+    rec.nFrames = frames;
+    rec.drops = std::move(drops);
+    avi::MemoryFile file;
+    EXPECT_EQ(WriteRecording(file, rec), AviResult::Ok);
+    return file.Bytes();
+}
+
+std::size_t FindCode(const Bytes& b, const char* code)
+{
+    const std::string text(b.begin(), b.end());
+    return text.find(code);
+}
+} // namespace
+
+TEST(AviParser, LegacyIndexShowsOlderReadersTheFirstRiff)
+{
+    // Hide the super index: the parser falls back on "idx1", as a reader without the
+    // extensions does. It lists the first RIFF's frames, a dropped one as its predecessor again.
+    Bytes b = WrittenFile(AviType::Type2, 20, {0, 7, 8}, 1u << 20);
+    const std::size_t indx = FindCode(b, "indx");
+    ASSERT_NE(indx, std::string::npos);
+    std::copy_n("JUNK", 4, b.begin() + static_cast<std::ptrdiff_t>(indx));
+    avi::MemoryFile file(b);
+    avi::AviParser parser;
+    ASSERT_EQ(parser.Parse(file), AviResult::Ok);
+    ASSERT_EQ(parser.GetIndexSource(), avi::IndexSource::Idx1);
+    const auto& frames = parser.Frames();
+    ASSERT_EQ(frames.size(), parser.MainHeader().dwTotalFrames);
+    ASSERT_GT(frames.size(), 9u);
+    EXPECT_TRUE(frames[0].IsDropped()); // nothing to repeat before the first frame
+    Bytes frame;
+    for (std::uint32_t n = 1; n < frames.size(); ++n) {
+        ASSERT_EQ(parser.ReadFrame(n, frame), AviResult::Ok) << n;
+        const std::uint32_t shown = (n == 7 || n == 8) ? 6 : n;
+        EXPECT_EQ(StampOf(frame), shown) << n;
+    }
+    EXPECT_FALSE(parser.AudioChunks().empty());
+}
+
+TEST(AviParser, IndexThatDoesNotMatchTheLengthIsNotConsistent)
+{
+    const Bytes good = WrittenFile(AviType::Type2, 130, {100, 101});
+    {
+        avi::MemoryFile file(good);
+        avi::AviParser parser;
+        ASSERT_EQ(parser.Parse(file), AviResult::Ok);
+        EXPECT_TRUE(parser.IsConsistent());
+        EXPECT_EQ(parser.DroppedFrames(), (std::vector<std::uint32_t>{100, 101}));
+    }
+    // One index entry fewer than dwLength, as a recording cut short leaves it.
+    Bytes longer = good;
+    avi::WriteLe32(&longer[100 + 40], 131);
+    {
+        avi::MemoryFile file(longer);
+        avi::AviParser parser;
+        ASSERT_EQ(parser.Parse(file), AviResult::Ok);
+        EXPECT_FALSE(parser.IsConsistent());
+        EXPECT_EQ(parser.Frames().size(), 130u);
+    }
+    // A super index entry that points at something other than a standard index adds nothing.
+    Bytes wrong = good;
+    const std::size_t indx = FindCode(wrong, "indx");
+    avi::WriteLe64(&wrong[indx + 32], 0);
+    {
+        avi::MemoryFile file(wrong);
+        avi::AviParser parser;
+        ASSERT_EQ(parser.Parse(file), AviResult::Ok);
+        EXPECT_TRUE(parser.Frames().empty());
+        EXPECT_FALSE(parser.IsConsistent());
+        ASSERT_FALSE(parser.Problems().empty());
+        EXPECT_NE(parser.Problems()[0].find("\"RIFF\" chunk, not a standard index"), std::string::npos);
+    }
+}
+
+TEST(AviParser, NonDvFilesAreNeitherType)
+{
+    Bytes b = WrittenFile(AviType::Type2, 3, {});
+    std::copy_n("mjpg", 4, b.begin() + 112); // fccHandler
+    std::copy_n("MJPG", 4, b.begin() + 164 + 8 + 16); // biCompression
+    avi::MemoryFile file(b);
+    avi::AviParser parser;
+    ASSERT_EQ(parser.Parse(file), AviResult::Ok);
+    EXPECT_EQ(parser.AviTypeCode(), 0);
+    EXPECT_EQ(parser.VideoStream(), -1);
+    EXPECT_FALSE(parser.IsConsistent());
+
+    avi::MemoryFile empty;
+    EXPECT_EQ(parser.Parse(empty), AviResult::NotAvi);
+    Bytes headOnly(b.begin(), b.begin() + 12);
+    avi::MemoryFile head(headOnly);
+    EXPECT_EQ(parser.Parse(head), AviResult::Damaged);
+}
+
+// Opt-in with the large test: an OpenDML file of ffmpeg's own (over 1 GiB) reads back.
+TEST(LargeFile, ParserReadsFfmpegOpenDmlFiles)
+{
+    if (!std::getenv("PLOVER_AVI_LARGE_TEST") || !HaveFfmpeg())
+        GTEST_SKIP() << "set PLOVER_AVI_LARGE_TEST=1 (and install ffmpeg) for ffmpeg's files over 1 GiB";
+    const char* dir = std::getenv("PLOVER_AVI_LARGE_DIR");
+    const auto path = (dir ? std::filesystem::path(dir) : TempDir()) / "ffmpeg-odml.avi";
+    ASSERT_EQ(RunCommand("ffmpeg -v error -y -nostdin -f lavfi -i testsrc2=size=720x576:rate=25 -f lavfi -i sine=sample_rate=48000 "
+                         "-t 320 -pix_fmt yuv420p -c:v dvvideo -c:a pcm_s16le -ac 2 '" + path.string() + "'"),
+              0);
+    avi::StdioFile file;
+    ASSERT_TRUE(file.Open(path.string(), avi::StdioFile::Mode::Read));
+    avi::AviParser parser;
+    ASSERT_EQ(parser.Parse(file), AviResult::Ok);
+    EXPECT_EQ(parser.GetIndexSource(), avi::IndexSource::OpenDml);
+    EXPECT_GE(parser.Segments().size(), 2u);
+    EXPECT_EQ(parser.Frames().size(), 8000u);
+    EXPECT_TRUE(parser.IsConsistent());
+    Bytes frame;
+    ASSERT_EQ(parser.ReadFrame(7999, frame), AviResult::Ok);
+    EXPECT_EQ(frame.size(), avi::kFrameSize625);
+    file.Close();
+    std::filesystem::remove(path);
 }
