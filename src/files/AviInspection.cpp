@@ -1,7 +1,6 @@
 #include "files/AviInspection.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "core/DebugTrace.h"
 #include "files/AviFileLayout.h"
