@@ -190,20 +190,20 @@ HRESULT Pin::QueryFilter(IBaseFilter** ppFilter) {
 
 HRESULT Pin::Deliver(const Sample& sample) const {
     Pin* pPeer = m_pPeer;
-    if (pPeer == nullptr) return VFW_E_NOT_CONNECTED;
+    if (pPeer == nullptr || pPeer->m_pPeer != this) return VFW_E_NOT_CONNECTED;
     return pPeer->m_filter.Receive(pPeer->m_nIndex, sample);
 }
 
 void Pin::DeliverEndOfStream() const {
-    if (Pin* pPeer = m_pPeer) pPeer->m_filter.EndOfStream(pPeer->m_nIndex);
+    if (Pin* pPeer = m_pPeer; pPeer != nullptr && pPeer->m_pPeer == this) pPeer->m_filter.EndOfStream(pPeer->m_nIndex);
 }
 
 void Pin::DeliverBeginFlush() const {
-    if (Pin* pPeer = m_pPeer) pPeer->m_filter.BeginFlush(pPeer->m_nIndex);
+    if (Pin* pPeer = m_pPeer; pPeer != nullptr && pPeer->m_pPeer == this) pPeer->m_filter.BeginFlush(pPeer->m_nIndex);
 }
 
 void Pin::DeliverEndFlush() const {
-    if (Pin* pPeer = m_pPeer) pPeer->m_filter.EndFlush(pPeer->m_nIndex);
+    if (Pin* pPeer = m_pPeer; pPeer != nullptr && pPeer->m_pPeer == this) pPeer->m_filter.EndFlush(pPeer->m_nIndex);
 }
 
 // ---- filter base ------------------------------------------------------------------------------

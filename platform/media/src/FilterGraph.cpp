@@ -120,7 +120,11 @@ public:
         auto it = std::find(m_vecFilters.begin(), m_vecFilters.end(), pBase);
         if (pBase == nullptr || it == m_vecFilters.end()) return VFW_E_NOT_FOUND;
         if (m_state != State_Stopped) return VFW_E_NOT_STOPPED;
+        // Both sides of every connection of the filter, also those whose other side already let go.
         for (Pin* pPin : pBase->Pins()) BreakConnection(pPin);
+        for (FilterBase* pOther : m_vecFilters)
+            for (Pin* pPin : pOther->Pins())
+                if (pPin->m_pPeer != nullptr && &pPin->m_pPeer->Filter() == pBase) BreakConnection(pPin);
         m_vecFilters.erase(it);
         pBase->JoinGraph(nullptr, L"");
         pBase->Release();
@@ -184,11 +188,8 @@ public:
         if (m_state != State_Stopped) return VFW_E_NOT_STOPPED;
         if (!pPin->IsConnected()) return S_FALSE;
         // One side at a time, as the host does; a connection with one side broken carries nothing.
-        Pin* pPeer = pPin->m_pPeer;
         pPin->m_pPeer = nullptr;
-        if (pPeer->m_pPeer == pPin) pPeer->m_pPeer = nullptr;
         pPin->Filter().OnDisconnected(*pPin);
-        if (!pPeer->IsConnected()) pPeer->Filter().OnDisconnected(*pPeer);
         return S_OK;
     }
 
