@@ -15,13 +15,13 @@ namespace {
 // A file of nSize bytes whose stream header counts nFrames frames; sizes past the built file
 // are reached by writing its last byte only.
 void MakeFile(const TempFile& file, std::uint32_t fccType, bool bPal, std::uint32_t nFrames, ULONGLONG qwSize) {
-  HandAvi spec;
-  spec.fccType = fccType;
-  spec.dwScale = bPal ? 1 : 1001;
-  spec.dwRate = bPal ? 25 : 30000;
-  spec.frames = MakeFrames(3, {});
-  spec.nLength = nFrames;
-  file.Write(BuildAvi(spec).bytes);
+  HandAvi layout;
+  layout.fccType = fccType;
+  layout.dwScale = bPal ? 1 : 1001;
+  layout.dwRate = bPal ? 25 : 30000;
+  layout.frames = MakeFrames(3, {});
+  layout.nLength = nFrames;
+  file.Write(BuildAvi(layout).bytes);
   file.WriteAt(qwSize - 1, Bytes{0});
 }
 

@@ -44,17 +44,17 @@ Aspect ReadAspect(const Bytes& bytes) {
   return aspect;
 }
 
-HandAvi Spec(size_t nFrames, const std::vector<size_t>& drops, size_t nPerIndex = 0) {
-  HandAvi spec;
-  spec.frames = MakeFrames(nFrames, drops);
-  spec.nFramesPerIndex = nPerIndex;
-  return spec;
+HandAvi Layout(size_t nFrames, const std::vector<size_t>& drops, size_t nPerIndex = 0) {
+  HandAvi layout;
+  layout.frames = MakeFrames(nFrames, drops);
+  layout.nFramesPerIndex = nPerIndex;
+  return layout;
 }
 
 }  // namespace
 
 TEST(AviDropInfoTest, DroppedEntriesAreNumberedAcrossStandardIndexesInSuperIndexOrder) {
-  HandAvi type2 = Spec(300, {100, 101});
+  HandAvi type2 = Layout(300, {100, 101});
   type2.fccType = FourCC("vids");
   type2.bAudioStream = true;  // its header comes after the first stream's super index
   type2.strName = "Cam";      // odd size: a pad byte follows
@@ -65,7 +65,7 @@ TEST(AviDropInfoTest, DroppedEntriesAreNumberedAcrossStandardIndexesInSuperIndex
   EXPECT_EQ(300u, info.dwTotalFrames);
   EXPECT_EQ((std::vector<DWORD>{100, 101}), info.drops);
 
-  HandAvi pal = Spec(120, {0, 39, 40, 119}, 40);
+  HandAvi pal = Layout(120, {0, 39, 40, 119}, 40);
   pal.dwScale = 100;
   pal.dwRate = 2599;  // 25.99 frames a second is 25 in integers
   info = ReadDropInfo(BuildAvi(pal).bytes);
@@ -79,7 +79,7 @@ TEST(AviDropInfoTest, DroppedEntriesAreNumberedAcrossStandardIndexesInSuperIndex
 }
 
 TEST(AviDropInfoTest, IndexEntriesThatDoNotMatchTheStreamLengthAreInconsistent) {
-  HandAvi cut = Spec(50, {});
+  HandAvi cut = Layout(50, {});
   cut.nLength = 51;  // recording cut short: one entry missing
   TempFile file(L"cut.avi", BuildAvi(cut).bytes);
   int nFormat = 0, nType = 0;
@@ -97,19 +97,19 @@ TEST(AviDropInfoTest, IndexEntriesThatDoNotMatchTheStreamLengthAreInconsistent) 
   EXPECT_FALSE(ReadDropInfo(BuildAvi(cut).bytes).bOk);
 
   // A super index entry that points at a frame instead of a standard index counts nothing.
-  BuiltAvi built = BuildAvi(Spec(30, {}, 10));
+  BuiltAvi built = BuildAvi(Layout(30, {}, 10));
   PutLe64(built.bytes, built.nIndxPos + 48, built.framePositions[0] - 8);
   const DropInfo info = ReadDropInfo(built.bytes);
   EXPECT_FALSE(info.bOk);
   EXPECT_EQ(30u, info.dwTotalFrames);
 
-  HandAvi other = Spec(10, {});
+  HandAvi other = Layout(10, {});
   other.fccHandler = FourCC("DVSD");
   EXPECT_EQ(0, ReadDropInfo(BuildAvi(other).bytes).nAviType);
 }
 
 TEST(AviDropInfoTest, DamagedIndexesAndChunksFailInsteadOfBeingReadBeyond) {
-  const BuiltAvi good = BuildAvi(Spec(20, {5}, 10));
+  const BuiltAvi good = BuildAvi(Layout(20, {5}, 10));
   auto expectFailure = [&good](size_t nPos, std::uint64_t value, bool b64, const char* pszWhat) {
     Bytes bytes = good.bytes;
     if (b64) {
@@ -146,9 +146,9 @@ TEST(AviDropInfoTest, DamagedIndexesAndChunksFailInsteadOfBeingReadBeyond) {
 TEST(AviDropInfoTest, IndexesAndFramesBeyondFourGigabytesAreFound) {
   // Everything from "movi" on moves 5 GiB further, so every index position and base offset
   // needs more than 32 bits. The gap is never written.
-  HandAvi spec = Spec(60, {0, 31}, 30);
-  spec.frames[1] = MakeDvFrame(WideHead(), 600);
-  BuiltAvi built = BuildAvi(spec);
+  HandAvi layout = Layout(60, {0, 31}, 30);
+  layout.frames[1] = MakeDvFrame(WideHead(), 600);
+  BuiltAvi built = BuildAvi(layout);
   constexpr ULONGLONG kShift = 5ull << 30;
   const size_t nMovi = built.ixPositions[0] - 12;
   for (size_t i = 0; i < built.ixPositions.size(); ++i) {
@@ -179,7 +179,7 @@ TEST(AviDropInfoTest, FailedCallsAreTracedWithTheirNames) {
   WritePrivateProfileStringW(L"Debug", L"FileOut", L"1", (strBase + L".ini").c_str());
   ResetDebugTraceForTesting();
   ReadDropInfo(Bytes{'R', 'I', 'F', 'F'});               // "ReadFile"
-  BuiltAvi built = BuildAvi(Spec(10, {}));
+  BuiltAvi built = BuildAvi(Layout(10, {}));
   PutLe64(built.bytes, built.nIndxPos + 32, 1ull << 63);  // "SetFilePointerEx", "ReadIndxDropInfo"
   ReadDropInfo(built.bytes);
   TempFile missing(L"missing.avi");
@@ -200,9 +200,9 @@ TEST(AviAspectTest, TheFirstEntryOfTheFirstStandardIndexDescribesTheFile) {
   DvHead head = WideHead();
   head.nFrameModeByte = 0x24;
   head.timecode = {1, 23, 45, 29};
-  HandAvi spec = Spec(30, {}, 10);
-  spec.frames[0] = MakeDvFrame(head, 120000);
-  Aspect aspect = ReadAspect(BuildAvi(spec).bytes);
+  HandAvi layout = Layout(30, {}, 10);
+  layout.frames[0] = MakeDvFrame(head, 120000);
+  Aspect aspect = ReadAspect(BuildAvi(layout).bytes);
   EXPECT_TRUE(aspect.bOk);
   EXPECT_EQ(1, aspect.nWide);
   EXPECT_EQ(24, aspect.nFrameMode);
@@ -211,9 +211,9 @@ TEST(AviAspectTest, TheFirstEntryOfTheFirstStandardIndexDescribesTheFile) {
   head = DvHead{};
   head.timecode = Timecode{};  // frame byte FFh
   head.nFrameModeByte = 0x30;
-  spec.frames[0] = MakeDvFrame(head, 500);  // the shortest frame taken
-  spec.frames[10] = MakeDvFrame(WideHead(), 600);
-  aspect = ReadAspect(BuildAvi(spec).bytes);
+  layout.frames[0] = MakeDvFrame(head, 500);  // the shortest frame taken
+  layout.frames[10] = MakeDvFrame(WideHead(), 600);
+  aspect = ReadAspect(BuildAvi(layout).bytes);
   EXPECT_TRUE(aspect.bOk);
   EXPECT_EQ(0, aspect.nWide);
   EXPECT_EQ(30, aspect.nFrameMode);
@@ -221,14 +221,14 @@ TEST(AviAspectTest, TheFirstEntryOfTheFirstStandardIndexDescribesTheFile) {
 }
 
 TEST(AviAspectTest, ADroppedShortOrMissingFirstFrameFailsWhileAMissingIndexKeepsThePresets) {
-  Aspect aspect = ReadAspect(BuildAvi(Spec(10, {0})).bytes);
+  Aspect aspect = ReadAspect(BuildAvi(Layout(10, {0})).bytes);
   EXPECT_FALSE(aspect.bOk);
   EXPECT_EQ(-5, aspect.nWide);
-  HandAvi shortFrames = Spec(10, {});
+  HandAvi shortFrames = Layout(10, {});
   shortFrames.frames = MakeFrames(10, {}, 499);
   EXPECT_FALSE(ReadAspect(BuildAvi(shortFrames).bytes).bOk);
 
-  const BuiltAvi good = BuildAvi(Spec(10, {}));
+  const BuiltAvi good = BuildAvi(Layout(10, {}));
   Bytes bytes = good.bytes;
   PutLe32(bytes, good.nIndxPos + 12, 0);  // empty super index
   EXPECT_FALSE(ReadAspect(bytes).bOk);
@@ -252,12 +252,12 @@ TEST(AviAspectTest, ADroppedShortOrMissingFirstFrameFailsWhileAMissingIndexKeeps
 }
 
 TEST(AviTypeTest, TheHeadOfTheFileTellsType1Type2AndOthersApart) {
-  HandAvi spec = Spec(2, {});
-  const Bytes type1 = BuildAvi(spec).bytes;
-  spec.fccType = FourCC("vids");
-  const Bytes type2 = BuildAvi(spec).bytes;
-  spec.fccHandler = FourCC("dvhd");
-  const Bytes other = BuildAvi(spec).bytes;
+  HandAvi layout = Layout(2, {});
+  const Bytes type1 = BuildAvi(layout).bytes;
+  layout.fccType = FourCC("vids");
+  const Bytes type2 = BuildAvi(layout).bytes;
+  layout.fccHandler = FourCC("dvhd");
+  const Bytes other = BuildAvi(layout).bytes;
   auto types = [](const Bytes& bytes) {
     TempFile file(L"type.avi", bytes);
     return std::make_pair(IsAVIType1(file.Path()) != FALSE, IsAVIType2(file.Path()) != FALSE);

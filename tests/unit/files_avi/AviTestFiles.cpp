@@ -73,7 +73,7 @@ std::vector<Bytes> MakeFrames(size_t nCount, const std::vector<size_t>& drops, s
   return frames;
 }
 
-BuiltAvi BuildAvi(const HandAvi& spec) {
+BuiltAvi BuildAvi(const HandAvi& layout) {
   BuiltAvi built;
   Bytes& b = built.bytes;
   const size_t nRiff = BeginList(b, FourCC("RIFF"), FourCC("AVI "));
@@ -81,20 +81,20 @@ BuiltAvi BuildAvi(const HandAvi& spec) {
   AddChunk(b, FourCC("avih"), 56);
   const size_t nStrl = BeginList(b, FourCC("LIST"), FourCC("strl"));
   built.nStrhPos = AddChunk(b, FourCC("strh"), 56);
-  const std::uint32_t strh[] = {spec.fccType, spec.fccHandler, 0, 0, 0, spec.dwScale, spec.dwRate, 0,
-                                spec.nLength >= 0 ? static_cast<std::uint32_t>(spec.nLength)
-                                                  : static_cast<std::uint32_t>(spec.frames.size())};
+  const std::uint32_t strh[] = {layout.fccType, layout.fccHandler, 0, 0, 0, layout.dwScale, layout.dwRate, 0,
+                                layout.nLength >= 0 ? static_cast<std::uint32_t>(layout.nLength)
+                                                  : static_cast<std::uint32_t>(layout.frames.size())};
   for (size_t i = 0; i < std::size(strh); ++i) PutLe32(b, built.nStrhPos + 8 + 4 * i, strh[i]);
   AddChunk(b, FourCC("strf"), 32);
-  if (!spec.strName.empty()) {
+  if (!layout.strName.empty()) {
     const size_t nStrn = BeginChunk(b, FourCC("strn"));
-    b.insert(b.end(), spec.strName.begin(), spec.strName.end());
+    b.insert(b.end(), layout.strName.begin(), layout.strName.end());
     EndChunk(b, nStrn);
   }
   constexpr size_t kSuperRoom = 8;
   built.nIndxPos = AddChunk(b, FourCC("indx"), 24 + 16 * kSuperRoom);
   EndChunk(b, nStrl);
-  if (spec.bAudioStream) {
+  if (layout.bAudioStream) {
     const size_t nAudio = BeginList(b, FourCC("LIST"), FourCC("strl"));
     const size_t nStrh = AddChunk(b, FourCC("strh"), 56);
     PutLe32(b, nStrh + 8, FourCC("auds"));
@@ -105,16 +105,16 @@ BuiltAvi BuildAvi(const HandAvi& spec) {
   EndChunk(b, nHdrl);
 
   const size_t nMovi = BeginList(b, FourCC("LIST"), FourCC("movi"));
-  const size_t nPerIndex = spec.nFramesPerIndex != 0 ? spec.nFramesPerIndex : std::max<size_t>(spec.frames.size(), 1);
-  built.framePositions.assign(spec.frames.size(), 0);
-  for (size_t nFirst = 0; nFirst < spec.frames.size(); nFirst += nPerIndex) {
-    const size_t nCount = std::min(nPerIndex, spec.frames.size() - nFirst);
+  const size_t nPerIndex = layout.nFramesPerIndex != 0 ? layout.nFramesPerIndex : std::max<size_t>(layout.frames.size(), 1);
+  built.framePositions.assign(layout.frames.size(), 0);
+  for (size_t nFirst = 0; nFirst < layout.frames.size(); nFirst += nPerIndex) {
+    const size_t nCount = std::min(nPerIndex, layout.frames.size() - nFirst);
     const size_t nIx = AddChunk(b, FourCC("ix00"), 24 + 8 * nCount);
     PutLe32(b, nIx + 12, static_cast<std::uint32_t>(nCount));
     PutLe64(b, nIx + 20, nMovi);
     built.ixPositions.push_back(nIx);
     for (size_t i = 0; i < nCount; ++i) {
-      const Bytes& frame = spec.frames[nFirst + i];
+      const Bytes& frame = layout.frames[nFirst + i];
       if (frame.empty()) continue;
       const size_t nChunk = BeginChunk(b, FourCC("00dc"));
       b.insert(b.end(), frame.begin(), frame.end());

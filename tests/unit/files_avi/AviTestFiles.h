@@ -54,7 +54,7 @@ struct BuiltAvi {
   std::vector<size_t> ixPositions;
   std::vector<size_t> framePositions;  // data of each frame, 0 for dropped ones
 };
-BuiltAvi BuildAvi(const HandAvi& spec);
+BuiltAvi BuildAvi(const HandAvi& layout);
 
 // nCount frames of nSize bytes (4:3, time code 00:00:00:00) with the given ones dropped.
 std::vector<Bytes> MakeFrames(size_t nCount, const std::vector<size_t>& drops, size_t nSize = 600);
