@@ -366,7 +366,12 @@ void VirtualDriver::PollStep2() {
     }
     TRACE_TEXT_W(L"AVC仮想デバイス検索成功\n");
     m_spFilter = spFilter;
-    if (FAILED(StartEvents())) return;  // searched again on a later tick
+    if (FAILED(StartEvents())) {
+        // Searched again on a later tick; nothing of this attempt is kept.
+        m_hKsHandle = nullptr;
+        m_spFilter.Release();
+        return;
+    }
     m_owner.SetDeviceStatus(DEVICE_STATUS_NO_CAMCORDER);
     SetStep(3);
 }
