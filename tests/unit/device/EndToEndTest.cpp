@@ -76,7 +76,7 @@ TEST(CamcorderLinkEndToEnd, RecordButtonAndUnplugReachTheMainWindow) {
     manager.ExitDVManager();
     pipe.Stop();
     auto lock = bus.Lock();
-    EXPECT_FALSE(bus.Driver().IsVirtualDeviceAdded());
+    EXPECT_FALSE(bus.Driver().IsSubunitAdded());
     EXPECT_TRUE(bus.Driver().Malformed().empty());
 }
 
