@@ -1,6 +1,11 @@
 #include "Dct.h"
 
 #include <cmath>
+#include <utility>
+
+#if defined(__SSE2__)
+#include <xmmintrin.h>
+#endif
 
 namespace dv::dct {
 namespace {
@@ -105,6 +110,42 @@ void InverseAan88(float block[64]) {
 
 void ForwardAan88(float block[64]) {
     for (int row = 0; row < 8; ++row) ForwardAan1D(block + row * 8, 1);
+    for (int col = 0; col < 8; ++col) ForwardAan1D(block + col, 8);
+}
+
+void ForwardAan88Transposed(float block[64]) {
+    // Both passes run down the columns, eight of them side by side, with a transposition between.
+    for (int col = 0; col < 8; ++col) ForwardAan1D(block + col, 8);
+#if defined(__SSE2__)
+    // Four 4 x 4 transpositions, the off-diagonal quarters exchanged.
+    for (int qr = 0; qr < 8; qr += 4)
+        for (int qc = qr; qc < 8; qc += 4) {
+            __m128 a0 = _mm_loadu_ps(block + (qr + 0) * 8 + qc), a1 = _mm_loadu_ps(block + (qr + 1) * 8 + qc);
+            __m128 a2 = _mm_loadu_ps(block + (qr + 2) * 8 + qc), a3 = _mm_loadu_ps(block + (qr + 3) * 8 + qc);
+            _MM_TRANSPOSE4_PS(a0, a1, a2, a3);
+            if (qr == qc) {
+                _mm_storeu_ps(block + (qr + 0) * 8 + qc, a0);
+                _mm_storeu_ps(block + (qr + 1) * 8 + qc, a1);
+                _mm_storeu_ps(block + (qr + 2) * 8 + qc, a2);
+                _mm_storeu_ps(block + (qr + 3) * 8 + qc, a3);
+                continue;
+            }
+            __m128 b0 = _mm_loadu_ps(block + (qc + 0) * 8 + qr), b1 = _mm_loadu_ps(block + (qc + 1) * 8 + qr);
+            __m128 b2 = _mm_loadu_ps(block + (qc + 2) * 8 + qr), b3 = _mm_loadu_ps(block + (qc + 3) * 8 + qr);
+            _MM_TRANSPOSE4_PS(b0, b1, b2, b3);
+            _mm_storeu_ps(block + (qc + 0) * 8 + qr, a0);
+            _mm_storeu_ps(block + (qc + 1) * 8 + qr, a1);
+            _mm_storeu_ps(block + (qc + 2) * 8 + qr, a2);
+            _mm_storeu_ps(block + (qc + 3) * 8 + qr, a3);
+            _mm_storeu_ps(block + (qr + 0) * 8 + qc, b0);
+            _mm_storeu_ps(block + (qr + 1) * 8 + qc, b1);
+            _mm_storeu_ps(block + (qr + 2) * 8 + qc, b2);
+            _mm_storeu_ps(block + (qr + 3) * 8 + qc, b3);
+        }
+#else
+    for (int r = 0; r < 8; ++r)
+        for (int c = r + 1; c < 8; ++c) std::swap(block[r * 8 + c], block[c * 8 + r]);
+#endif
     for (int col = 0; col < 8; ++col) ForwardAan1D(block + col, 8);
 }
 

@@ -18,6 +18,9 @@ void InverseReduced(const float coeffs[64], int n, float* samples);
 // kAanScale[h] * 8.
 void ForwardAan88(float block[64]);
 
+// The same with the result transposed: coefficient (v, h) at index h * 8 + v.
+void ForwardAan88Transposed(float block[64]);
+
 // Forward 2-4-8 DCT giving orthonormal coefficients.
 void Forward248(const float samples[64], float coeffs[64]);
 

@@ -22,12 +22,23 @@ namespace {
 // Largest codable amplitude with a step of 1; class 3 doubles every step and takes larger values.
 constexpr int kMaxClassTwoValue = 255;
 
-// Weighted coefficient = AAN forward output * kForward88[index].
+// Weighted coefficient = transposed AAN forward output * f88[index]; tables for the 8-8 DCT by
+// transposed index (h * 8 + v), for the 2-4-8 DCT by index.
+constexpr int Transposed(int i) { return (i % 8) * 8 + i / 8; }
 struct ForwardFactors {
     float f88[64];
+    uint8_t scan88[64];      // kScan88 in transposed indexes
+    uint8_t positionOf88[64];
+    uint8_t positionOf248[64];
     ForwardFactors() {
         const float* w = Weight88();
-        for (int i = 0; i < 64; ++i) f88[i] = w[i] / (kAanScale[i / 8] * kAanScale[i % 8] * 8.0f);
+        for (int i = 0; i < 64; ++i) {
+            const int index = Transposed(i);
+            f88[i] = w[index] / (kAanScale[index / 8] * kAanScale[index % 8] * 8.0f);
+            scan88[i] = uint8_t(Transposed(kScan88[i]));
+            positionOf88[Transposed(kScan88[i])] = uint8_t(i);
+            positionOf248[kScan248[i]] = uint8_t(i);
+        }
     }
 };
 const ForwardFactors& Factors() {
@@ -87,21 +98,6 @@ bool PrefersFieldDct(const uint8_t* plane, int stride, int x, int y) {
     return between > 2 * within + kFieldThreshold;
 }
 
-// Scan position of every coefficient index, for both DCT modes.
-struct ScanPositions {
-    uint8_t of88[64], of248[64];
-    ScanPositions() {
-        for (int i = 0; i < 64; ++i) {
-            of88[kScan88[i]] = uint8_t(i);
-            of248[kScan248[i]] = uint8_t(i);
-        }
-    }
-};
-const ScanPositions& Positions() {
-    static const ScanPositions positions;
-    return positions;
-}
-
 // values[i] = in[i] * factor[i] rounded half away from zero and limited to what class 3 can code;
 // returns whether an AC value needs class 3, and in `nonZero` bit i for every values[i] != 0.
 inline bool WeighAndRound(const float* in, const float* factor, int* values, uint64_t& nonZero) {
@@ -137,13 +133,13 @@ inline bool WeighAndRound(const float* in, const float* factor, int* values, uin
 #endif
 }
 
-void TransformBlock(float* samples, bool fieldDct, CodedBlock& block) {
+void TransformBlock(const ForwardFactors& factors, float* samples, bool fieldDct, CodedBlock& block) {
     int values[64];
     uint64_t natural = 0;
     block.nMode = fieldDct ? 1 : 0;
     if (!fieldDct) {
-        dct::ForwardAan88(samples);
-        block.bNeedsClass3 = WeighAndRound(samples, Factors().f88, values, natural);
+        dct::ForwardAan88Transposed(samples);
+        block.bNeedsClass3 = WeighAndRound(samples, factors.f88, values, natural);
     } else {
         float coeffs[64];
         dct::Forward248(samples, coeffs);
@@ -152,8 +148,8 @@ void TransformBlock(float* samples, bool fieldDct, CodedBlock& block) {
     block.nDc = int16_t(std::clamp(values[0], -256, 255));
     natural &= ~uint64_t(1);
     // The non-zero values in scan order.
-    const uint8_t* positionOf = block.nMode ? Positions().of248 : Positions().of88;
-    const uint8_t* scan = block.nMode ? kScan248 : kScan88;
+    const uint8_t* positionOf = block.nMode ? factors.positionOf248 : factors.positionOf88;
+    const uint8_t* scan = block.nMode ? kScan248 : factors.scan88;
     uint64_t inScan = 0;
     for (; natural; natural &= natural - 1)
         inScan |= uint64_t(1) << positionOf[std::countr_zero(natural)];
@@ -179,6 +175,7 @@ Result Encoder::EncodeVideo(const YuvPicture& picture, System system, std::span<
     if (frame.size() != FrameSize(system)) return Result::WrongSize;
     if (!PictureFits(picture, system)) return Result::BadArgument;
     SegmentWriter writer;
+    const ForwardFactors& factors = Factors();
     CodedMacroblock mbs[kMacroblocksPerSegment];
     float samples[64];
     for (size_t seq = 0; seq < SequenceCount(system); ++seq) {
@@ -198,7 +195,7 @@ Result Encoder::EncodeVideo(const YuvPicture& picture, System system, std::span<
                     const int dy = place.bSquare ? (b >> 1) * 8 : 0;
                     const int x = place.nLumaX + dx, y = place.nLumaY + dy;
                     Fetch(picture.y.data(), picture.nWidth, x, y, samples);
-                    TransformBlock(samples, m_bFieldAdaptive && PrefersFieldDct(picture.y.data(), picture.nWidth, x, y),
+                    TransformBlock(factors, samples, m_bFieldAdaptive && PrefersFieldDct(picture.y.data(), picture.nWidth, x, y),
                                    mbs[m].blocks[b]);
                 }
                 const uint8_t* chroma[2] = {picture.cr.data(), picture.cb.data()};
@@ -211,7 +208,7 @@ Result Encoder::EncodeVideo(const YuvPicture& picture, System system, std::span<
                         fieldDct = m_bFieldAdaptive &&
                                    PrefersFieldDct(chroma[c], picture.nChromaWidth, place.nChromaX, place.nChromaY);
                     }
-                    TransformBlock(samples, fieldDct, mbs[m].blocks[4 + c]);
+                    TransformBlock(factors, samples, fieldDct, mbs[m].blocks[4 + c]);
                 }
             }
             writer.Write(mbs, payloads);

@@ -56,8 +56,8 @@ private:
 }  // namespace
 
 int SegmentWriter::BlockBits(const CodedBlock& block, int nClass, int qno) const {
-    const auto& vlc = VlcEncodeTable();
-    const uint8_t* shift = QuantShiftsByScan(nClass, qno);
+    const auto& vlc = m_vlc;
+    const uint8_t* shift = m_shifts[nClass][qno];
     int bitsUsed = kEobBits;
     int last = 0;  // scan position of the last coded coefficient
     for (int i = 0; i < block.nCount; ++i) {
@@ -220,8 +220,8 @@ private:
 };
 
 void SegmentWriter::EmitBlock(const CodedBlock& block, int qno, BitAppender& out) {
-    const auto& vlc = VlcEncodeTable();
-    const uint8_t* shift = QuantShiftsByScan(block.nClass, qno);
+    const auto& vlc = m_vlc;
+    const uint8_t* shift = m_shifts[block.nClass][qno];
     int last = 0;
     for (int i = 0; i < block.nCount; ++i) {
         const int pos = block.scan[i];

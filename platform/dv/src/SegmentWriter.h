@@ -6,6 +6,7 @@
 
 #include "Tables.h"
 
+#include <array>
 #include <cstdint>
 
 namespace dv {
@@ -57,6 +58,9 @@ private:
     class BitAppender;
     void EmitBlock(const CodedBlock& block, int qno, BitAppender& out);
 
+    const std::array<std::array<tables::VlcEncodeEntry, tables::kMaxLevel + 1>, tables::kMaxRun + 1>& m_vlc =
+        tables::VlcEncodeTable();
+    const tables::ShiftsByScan& m_shifts = tables::QuantShiftsByScan();
     CodedMacroblock* m_pMbs = nullptr;
     int m_cost[tables::kMacroblocksPerSegment][kLevels];
     int m_level[tables::kMacroblocksPerSegment];

@@ -168,9 +168,9 @@ const uint8_t kQuantShift[22][4] = {
 };
 const uint8_t kClassOffset[4] = {6, 3, 0, 1};
 
-const uint8_t* QuantShiftsByScan(int nClass, int nQno) {
+const ShiftsByScan& QuantShiftsByScan() {
     struct ShiftTable {
-        uint8_t shifts[4][16][64];
+        ShiftsByScan shifts;
         ShiftTable() {
             for (int cls = 0; cls < 4; ++cls)
                 for (int qno = 0; qno < 16; ++qno)
@@ -178,7 +178,7 @@ const uint8_t* QuantShiftsByScan(int nClass, int nQno) {
         }
     };
     static const ShiftTable table;
-    return table.shifts[nClass][nQno];
+    return table.shifts;
 }
 
 const float* Weight88() { return AllWeights().w88; }

@@ -48,8 +48,9 @@ inline int QuantShift(int nClass, int nQno, int nArea) {
     return kQuantShift[nQno + kClassOffset[nClass]][nArea] + (nClass == 3 ? 1 : 0);
 }
 
-// The same shifts for every scan position of a block of class `nClass` at `nQno` (64 entries).
-const uint8_t* QuantShiftsByScan(int nClass, int nQno);
+// The same shifts for every scan position: [class][QNO][scan position].
+using ShiftsByScan = uint8_t[4][16][64];
+const ShiftsByScan& QuantShiftsByScan();
 
 // Weights applied to the orthonormal DCT coefficients before quantisation, by coefficient index.
 extern const float* Weight88();
