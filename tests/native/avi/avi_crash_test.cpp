@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <random>
+#include <set>
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -174,6 +175,47 @@ TEST_P(CutAtEveryWrite, CutFileReadsUpToItsLastCheckpointAndRepairs)
 }
 
 INSTANTIATE_TEST_SUITE_P(BothTypes, CutAtEveryWrite, ::testing::Values(AviType::Type1, AviType::Type2));
+
+TEST(CutInSegmentSwitch, FfmpegReadsFilesCutWhileARiffIsClosedOrOpened)
+{
+    if (!HaveFfmpeg())
+        GTEST_SKIP() << "ffmpeg is not installed";
+    for (const AviType type : {AviType::Type1, AviType::Type2}) {
+        const Recording rec = CrashRecording(type);
+        WriteLog log;
+        RecordWrites(rec, log);
+        // The writes around the "idx1" and the first new "RIFF" "AVIX" headers.
+        std::set<std::size_t> cutAfter;
+        for (std::size_t k = 1; k < log.vecWrites.size() && cutAfter.size() < 15; ++k) {
+            const Bytes& d = log.vecWrites[k].data;
+            if (d.size() >= 4 && (std::equal(d.begin(), d.begin() + 4, "idx1") || std::equal(d.begin(), d.begin() + 4, "RIFF")))
+                for (std::size_t j = k - 1; j <= k + 3 && j < log.vecWrites.size(); ++j)
+                    cutAfter.insert(j);
+        }
+        ASSERT_GE(cutAfter.size(), 12u);
+        avi::MemoryFile image;
+        const auto path = TempFile("switch-cut.avi");
+        for (std::size_t k = 0; k < log.vecWrites.size(); ++k) {
+            image.WriteAt(log.vecWrites[k].nPos, log.vecWrites[k].data.data(), log.vecWrites[k].data.size());
+            if (!cutAfter.count(k))
+                continue;
+            SCOPED_TRACE("cut after write " + std::to_string(k));
+            avi::AviParser parser;
+            ASSERT_EQ(parser.Parse(image), AviResult::Ok);
+            std::uint32_t recorded = 0;
+            for (const auto& f : parser.Frames())
+                recorded += f.IsDropped() ? 0 : 1;
+            WriteWholeFile(path, image.Bytes());
+            std::string out;
+            ASSERT_EQ(RunCommand("ffprobe -v quiet -count_packets -select_streams v:0 -show_entries "
+                                 "stream=nb_read_packets -of csv=p=0 '" + path.string() + "'", &out),
+                      0);
+            EXPECT_GE(std::stoul(out), recorded);
+            EXPECT_EQ(RunCommand("ffmpeg -v quiet -nostdin -i '" + path.string() + "' -f null - 2>/dev/null"), 0);
+        }
+        std::filesystem::remove(path);
+    }
+}
 
 TEST(Repair, FinishedFileIsRebuiltByteForByte)
 {
