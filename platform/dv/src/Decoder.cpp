@@ -176,28 +176,44 @@ Result Decoder::DecodeRgb(std::span<const uint8_t> frame, DecodeSize size, RgbPi
     return Result::Ok;
 }
 
+namespace {
+
+// Saturating byte of a value in 1/65536 units, through a table covering the reachable range.
+struct ClampTable {
+    static constexpr int kOffset = 512;
+    uint8_t values[1536];
+    ClampTable() {
+        for (int i = 0; i < 1536; ++i) values[i] = uint8_t(std::clamp(i - kOffset, 0, 255));
+    }
+    uint8_t operator()(int fixed) const { return values[(fixed >> 16) + kOffset]; }
+};
+
+}  // namespace
+
 void YuvToRgb(const YuvPicture& yuv, RgbPicture& rgb) {
     if (rgb.nWidth != yuv.nWidth || rgb.nHeight != yuv.nHeight) rgb.Allocate(yuv.nWidth, yuv.nHeight);
+    static const ClampTable clamp;
     // BT.601 studio levels to full-range RGB, 16-bit fixed point.
     constexpr int kY = 76309, kRv = 104597, kGu = 25675, kGv = 53279, kBu = 132201;
     const bool is411 = yuv.nChromaHeight == yuv.nHeight;
+    const int perChroma = is411 ? 4 : 2;  // luma samples that share one chroma sample in a row
     for (int y = 0; y < yuv.nHeight; ++y) {
         const uint8_t* ly = yuv.y.data() + size_t(y) * yuv.nWidth;
         const int cy = is411 ? y : std::min(y / 2, yuv.nChromaHeight - 1);
         const uint8_t* lu = yuv.cb.data() + size_t(cy) * yuv.nChromaWidth;
         const uint8_t* lv = yuv.cr.data() + size_t(cy) * yuv.nChromaWidth;
         uint8_t* out = rgb.At(0, y);
-        for (int x = 0; x < yuv.nWidth; ++x) {
-            const int cx = std::min(is411 ? x / 4 : x / 2, yuv.nChromaWidth - 1);
-            const int l = (int(ly[x]) - 16) * kY + 32768;
+        for (int x0 = 0; x0 < yuv.nWidth; x0 += perChroma) {
+            const int cx = std::min(x0 / perChroma, yuv.nChromaWidth - 1);
             const int u = int(lu[cx]) - 128, v = int(lv[cx]) - 128;
-            const int r = (l + kRv * v) >> 16;
-            const int g = (l - kGu * u - kGv * v) >> 16;
-            const int b = (l + kBu * u) >> 16;
-            out[0] = uint8_t(std::clamp(b, 0, 255));
-            out[1] = uint8_t(std::clamp(g, 0, 255));
-            out[2] = uint8_t(std::clamp(r, 0, 255));
-            out += 3;
+            const int r = kRv * v, g = -kGu * u - kGv * v, b = kBu * u;
+            const int end = std::min(x0 + perChroma, yuv.nWidth);
+            for (int x = x0; x < end; ++x, out += 3) {
+                const int l = (int(ly[x]) - 16) * kY + 32768;
+                out[0] = clamp(l + b);
+                out[1] = clamp(l + g);
+                out[2] = clamp(l + r);
+            }
         }
     }
 }

@@ -43,13 +43,14 @@ void SegmentParser::ReadCodes(ParsedBlock& block, State& state, const uint8_t* b
 void SegmentParser::Continue(ParsedBlock& block, State& state, Pool& pool) {
     // The cut-off start of the block's next code goes just before the unread pool bits; the bits
     // it overwrites have been read already (the headroom covers the first block).
+    const int unread = pool.nPos;
     pool.nPos -= state.nPartialBits;
     bits::Write(pool.buf, pool.nPos, state.nPartial, state.nPartialBits);
     int pos = pool.nPos;
     ReadCodes(block, state, pool.buf, pos, pool.nEnd);
     if (state.bDone) {
         state.nPartialBits = 0;
-        pool.nPos = pos;
+        pool.nPos = pos > unread ? pos : unread;  // never back into the headroom
         return;
     }
     state.nPartialBits = uint8_t(pool.nEnd - pos);

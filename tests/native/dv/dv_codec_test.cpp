@@ -252,3 +252,30 @@ TEST(DvCodec, PatternFramesCarryTheirSettings) {
         }
     }
 }
+
+TEST(DvCodec, StudioLevelsConvertToFullRangeRgb) {
+    struct Sample {
+        uint8_t y, cb, cr;
+        int r, g, b;
+    };
+    const Sample samples[] = {{235, 128, 128, 255, 255, 255}, {16, 128, 128, 0, 0, 0},    {126, 128, 128, 128, 128, 128},
+                              {81, 90, 240, 255, 0, 0},       {145, 54, 34, 0, 255, 0},    {41, 240, 110, 0, 0, 255}};
+    for (const Sample& s : samples) {
+        for (const bool is411 : {true, false}) {
+            dv::YuvPicture yuv;
+            yuv.Allocate(8, 4, is411 ? 2 : 4, is411 ? 4 : 2);
+            std::fill(yuv.y.begin(), yuv.y.end(), s.y);
+            std::fill(yuv.cb.begin(), yuv.cb.end(), s.cb);
+            std::fill(yuv.cr.begin(), yuv.cr.end(), s.cr);
+            dv::RgbPicture rgb;
+            dv::YuvToRgb(yuv, rgb);
+            for (int y = 0; y < 4; ++y)
+                for (int x = 0; x < 8; ++x) {
+                    const uint8_t* p = rgb.At(x, y);
+                    EXPECT_NEAR(p[2], s.r, 2) << int(s.y);
+                    EXPECT_NEAR(p[1], s.g, 2) << int(s.y);
+                    EXPECT_NEAR(p[0], s.b, 2) << int(s.y);
+                }
+        }
+    }
+}
