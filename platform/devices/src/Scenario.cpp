@@ -55,6 +55,7 @@ bool LoadBusScenario(const std::wstring& strPath, BusScenario& scenario) {
     scenario.driver.nSubunitProblem = static_cast<ULONG>(ReadInt(strPath, L"Bus", L"SubunitProblem", 0));
     scenario.driver.nSubunitProblemAdds = ReadInt(strPath, L"Bus", L"SubunitProblemAdds", -1);
     scenario.driver.bTarnFilter = ReadInt(strPath, L"Bus", L"TarnFilter", 1) != 0;
+    scenario.driver.nSubunitNodeDelay = ReadInt(strPath, L"Bus", L"SubunitNodeDelay", 0);
     scenario.vecCamcorders.clear();
     for (int i = 1; i <= nCamcorders; ++i) {
         wchar_t szSection[32];

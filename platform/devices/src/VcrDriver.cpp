@@ -58,6 +58,7 @@ void VcrDriver::Reset(const VcrDriverSettings& settings) {
     m_vecHandles.clear();
     m_bVirtualDevice = m_bSubunit = m_bReinstallMarked = m_bReinstalled = false;
     m_nSubunitAdds = 0;
+    m_nSubunitNodeHidden = 0;
     m_nShownSubunitProblem = 0;
     m_dwSubunitConfigFlags = 0;
     m_hKs = nullptr;
@@ -218,6 +219,7 @@ ULONG VcrDriver::SubunitProblem() const {
 void VcrDriver::AddSubunit() {
     m_bSubunit = true;
     ++m_nSubunitAdds;
+    m_nSubunitNodeHidden = m_settings.nSubunitNodeDelay;
     // A node marked for reinstall gets its driver installed when it comes back.
     if (m_bReinstallMarked && m_settings.nSubunitProblem == ProblemFailedInstall) m_bReinstalled = true;
     const bool bLimited = m_settings.nSubunitProblemAdds >= 0;
@@ -250,11 +252,15 @@ bool VcrDriver::HasTarnFilter() const {
     return m_bSubunit && m_nShownSubunitProblem == 0 && m_settings.bTarnFilter;
 }
 
-void VcrDriver::AppendNodes(const GUID& setupClass, std::vector<DeviceNode>& nodes) const {
+void VcrDriver::AppendNodes(const GUID& setupClass, std::vector<DeviceNode>& nodes) {
     if (IsEqualGUID(setupClass, AvcSetupClass) && m_bVirtualDevice) {
         nodes.push_back(DeviceNode{DevInstV61883, setupClass, L"1394\\A02D&10001&V61883", m_settings.nV61883Problem});
     }
     if (IsEqualGUID(setupClass, ImageSetupClass) && m_bSubunit) {
+        if (m_nSubunitNodeHidden > 0) {
+            --m_nSubunitNodeHidden;  // not installed yet
+            return;
+        }
         nodes.push_back(DeviceNode{DevInstSubunit, setupClass, L"AVC\\VAVC&TYP_4&ID_0", SubunitProblem()});
     }
 }

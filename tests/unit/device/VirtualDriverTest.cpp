@@ -141,6 +141,19 @@ TEST_F(VirtualDriverTest, SubunitThatFailsToStartIsRemovedAndLoadedAgain) {
     EXPECT_TRUE(Driver().IsLoaded());
 }
 
+TEST_F(VirtualDriverTest, SubunitNodeNotYetListedIsAwaitedAtStep2) {
+    devices::BusScenario scenario;
+    scenario.driver.nSubunitNodeDelay = 3;
+    ResetBus(scenario);
+    Start();
+    while (Driver().GetLoadStep() != 2) Tick(m_manager, m_clock);
+    Tick(m_manager, m_clock, 3);
+    EXPECT_EQ(2, Driver().GetLoadStep());
+    EXPECT_TRUE(Sim().IsSubunitAdded());
+    Tick(m_manager, m_clock);
+    EXPECT_EQ(3, Driver().GetLoadStep());
+}
+
 TEST_F(VirtualDriverTest, MissingFilterRestartsTheLoad) {
     devices::BusScenario scenario;
     scenario.driver.bTarnFilter = false;

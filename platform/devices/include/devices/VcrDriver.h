@@ -23,6 +23,7 @@ struct VcrDriverSettings {
     ULONG nSubunitProblem = 0;     // problem number of the virtual tape subunit's node (28, 10, ...)
     int nSubunitProblemAdds = -1;  // how many subunit adds show nSubunitProblem (-1: until reinstalled, for 28 forever otherwise)
     bool bTarnFilter = true;       // FALSE: the working subunit shows no kernel-streaming filter
+    int nSubunitNodeDelay = 0;     // listings of the image class that miss a newly added subunit node (Plug and Play settling)
 };
 
 // A device node as the configuration manager lists it.
@@ -52,7 +53,8 @@ public:
     BOOL IoControl(HANDLE h, DWORD dwCode, const void* pIn, DWORD nIn, void* pOut, DWORD nOut, DWORD* pnReturned, DWORD& dwError);
     HRESULT KsControl(HANDLE h, ULONG nCode, void* pIn, ULONG nIn, void* pOut, ULONG nOut, ULONG* pnReturned);
 
-    void AppendNodes(const GUID& setupClass, std::vector<DeviceNode>& nodes) const;
+    // The device nodes of a setup class, as one listing sees them.
+    void AppendNodes(const GUID& setupClass, std::vector<DeviceNode>& nodes);
     bool SetConfigFlags(DEVINST devInst, DWORD dwFlags);
     bool NodeProblem(DEVINST devInst, ULONG& nProblem) const;
 
@@ -98,6 +100,7 @@ private:
     bool m_bReinstallMarked = false;
     bool m_bReinstalled = false;
     int m_nSubunitAdds = 0;
+    int m_nSubunitNodeHidden = 0;
     ULONG m_nShownSubunitProblem = 0;
     DWORD m_dwSubunitConfigFlags = 0;
     HANDLE m_hKs = nullptr;
