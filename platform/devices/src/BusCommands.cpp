@@ -83,7 +83,8 @@ std::string Describe(Bus& bus) {
     return out.str();
 }
 
-std::string Settle(Bus& bus, const std::string& strWhich, const std::function<bool(Camcorder&)>& fn) {
+// Runs fn on the named camcorder under the bus lock, then delivers what it queued.
+std::string ForCamcorder(Bus& bus, const std::string& strWhich, const std::function<bool(Camcorder&)>& fn) {
     std::string strAnswer = "ERROR no such camcorder";
     bus.Modify([&](Bus& b) {
         size_t nIndex;
@@ -99,7 +100,7 @@ std::string Fault(Bus& bus, AvcFaultType type, const Words& w) {
     else if (w.At(1) != "off" && !ParseCount(w.At(1), nCount)) return "ERROR count, all or off expected";
     AvcCommandKind kind = AvcCommandKind::Any;
     if (!w.At(2).empty() && !ParseKind(w.At(2), kind)) return "ERROR unknown command kind";
-    return Settle(bus, w.At(3), [&](Camcorder& c) {
+    return ForCamcorder(bus, w.At(3), [&](Camcorder& c) {
         c.SetFault(type, kind, nCount);
         return true;
     });
@@ -128,7 +129,7 @@ std::string ExecuteBusCommand(const std::string& strLine) {
         return bDone ? "OK" : "ERROR not possible now";
     }
     if (verb == "mode") {
-        return Settle(bus, w.At(2), [&](Camcorder& c) {
+        return ForCamcorder(bus, w.At(2), [&](Camcorder& c) {
             if (value != "camera" && value != "vcr") return false;
             c.Settings().mode = value == "camera" ? CamcorderMode::Camera : CamcorderMode::Vcr;
             c.Settings().vecModeBytes.clear();
@@ -136,7 +137,7 @@ std::string ExecuteBusCommand(const std::string& strLine) {
         });
     }
     if (verb == "medium") {
-        return Settle(bus, w.At(2), [&](Camcorder& c) {
+        return ForCamcorder(bus, w.At(2), [&](Camcorder& c) {
             if (value != "tape" && value != "card") return false;
             c.Settings().medium = value == "tape" ? Medium::Tape : Medium::Card;
             c.Settings().vecModeBytes.clear();
@@ -144,7 +145,7 @@ std::string ExecuteBusCommand(const std::string& strLine) {
         });
     }
     if (verb == "modebytes") {
-        return Settle(bus, w.At(4), [&](Camcorder& c) {
+        return ForCamcorder(bus, w.At(4), [&](Camcorder& c) {
             std::vector<uint8_t> vec;
             for (size_t i = 1; i <= 3; ++i) {
                 char* pEnd = nullptr;
@@ -157,7 +158,7 @@ std::string ExecuteBusCommand(const std::string& strLine) {
         });
     }
     if (verb == "tape") {
-        return Settle(bus, w.At(2), [&](Camcorder& c) {
+        return ForCamcorder(bus, w.At(2), [&](Camcorder& c) {
             static const char* const Names[] = {"none", "stopped", "recording", "pause", "winding", "end"};
             for (int i = 0; i < 6; ++i) {
                 if (value == Names[i]) {
@@ -169,7 +170,7 @@ std::string ExecuteBusCommand(const std::string& strLine) {
         });
     }
     if (verb == "medium-info") {
-        return Settle(bus, w.At(3), [&](Camcorder& c) {
+        return ForCamcorder(bus, w.At(3), [&](Camcorder& c) {
             char* pEnd1 = nullptr;
             char* pEnd2 = nullptr;
             const unsigned long n1 = std::strtoul(value.c_str(), &pEnd1, 16), n2 = std::strtoul(w.At(2).c_str(), &pEnd2, 16);
@@ -180,7 +181,7 @@ std::string ExecuteBusCommand(const std::string& strLine) {
         });
     }
     if (verb == "dvcontrol" || verb == "dvcontrol-answer" || verb == "sending") {
-        return Settle(bus, w.At(2), [&](Camcorder& c) {
+        return ForCamcorder(bus, w.At(2), [&](Camcorder& c) {
             if (value != "on" && value != "off") return false;
             bool& bFlag = verb == "dvcontrol" ? c.Settings().bDVControl
                         : verb == "sending"   ? c.Stream().bSending
@@ -190,28 +191,28 @@ std::string ExecuteBusCommand(const std::string& strLine) {
         });
     }
     if (verb == "aspect") {
-        return Settle(bus, w.At(2), [&](Camcorder& c) {
+        return ForCamcorder(bus, w.At(2), [&](Camcorder& c) {
             if (value != "4:3" && value != "16:9") return false;
             c.Settings().bWide = value == "16:9";
             return true;
         });
     }
     if (verb == "audio") {
-        return Settle(bus, w.At(2), [&](Camcorder& c) {
+        return ForCamcorder(bus, w.At(2), [&](Camcorder& c) {
             if (value != "48k" && value != "32k") return false;
             c.Settings().audio = value == "32k" ? AudioMode::Pcm32k12 : AudioMode::Pcm48k16;
             return true;
         });
     }
     if (verb == "system") {
-        return Settle(bus, w.At(2), [&](Camcorder& c) {
+        return ForCamcorder(bus, w.At(2), [&](Camcorder& c) {
             if (value != "525" && value != "625") return false;
             c.Settings().system = value == "625" ? VideoSystem::Lines625 : VideoSystem::Lines525;
             return true;
         });
     }
     if (verb == "framemode") {
-        return Settle(bus, w.At(2), [&](Camcorder& c) {
+        return ForCamcorder(bus, w.At(2), [&](Camcorder& c) {
             if (value != "60" && value != "30" && value != "24") return false;
             c.Settings().nFrameMode = std::atoi(value.c_str());
             return true;
@@ -220,7 +221,7 @@ std::string ExecuteBusCommand(const std::string& strLine) {
     if (verb == "drop") {
         int nCount = 0;
         if (!ParseCount(value, nCount)) return "ERROR frame count expected";
-        return Settle(bus, w.At(2), [&](Camcorder& c) {
+        return ForCamcorder(bus, w.At(2), [&](Camcorder& c) {
             c.Stream().nDropPending += nCount;
             return true;
         });
