@@ -393,7 +393,9 @@ void AviParser::ScanMovi(int streamNumber, std::vector<ChunkRef>& refs)
                 return true;
             });
         };
-        visit(visit, seg.nMoviPos + kListHeaderSize, seg.nMoviEnd);
+        // The last list of a file cut off before its sizes were written runs to the file's end.
+        const bool bLast = &seg == &m_vecSegments.back();
+        visit(visit, seg.nMoviPos + kListHeaderSize, bLast ? m_nFileSize : seg.nMoviEnd);
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "TestSupport.h"
 #include "avi/AviParser.h"
+#include "avi/AviRepair.h"
 
 using namespace avitest;
 using avi::AviResult;
@@ -144,4 +145,40 @@ TEST(InteropFfmpegFiles, ParserReadsType2FilesThatFfmpegWrites)
         file.Close();
         std::filesystem::remove(path);
     }
+}
+
+TEST(InteropFfmpegFiles, CutOffFfmpegFileIsWalkedAndRepaired)
+{
+    if (!HaveFfmpeg())
+        GTEST_SKIP() << "ffmpeg is not installed";
+    const auto path = TempFile("ffmpeg-cut.avi");
+    ASSERT_EQ(RunCommand("ffmpeg -v error -y -nostdin -f lavfi -i testsrc2=size=720x480:rate=30000/1001 -f lavfi -i "
+                         "sine=sample_rate=48000 -t 2 -pix_fmt yuv411p -c:v dvvideo -c:a pcm_s16le -ac 2 '" +
+                         path.string() + "'"),
+              0);
+    // ffmpeg writes its sizes and its index at the end: a cut file has neither.
+    Bytes bytes = ReadWholeFile(path);
+    bytes.resize(bytes.size() * 6 / 10);
+    avi::MemoryFile cut(bytes);
+    avi::AviParser parser;
+    ASSERT_EQ(parser.Parse(cut), AviResult::Ok);
+    EXPECT_EQ(parser.GetIndexSource(), avi::IndexSource::Scan);
+    const std::size_t found = parser.Frames().size();
+    EXPECT_GE(found, 30u);
+    EXPECT_LE(found, 37u);
+    avi::MemoryFile repaired;
+    avi::RepairReport report;
+    ASSERT_EQ(avi::RepairAvi(cut, repaired, avi::RepairOptions(), &report), AviResult::Ok);
+    EXPECT_EQ(report.nFramesWritten, found);
+    EXPECT_GT(report.nAudioChunks, 0u);
+    avi::AviParser again;
+    ASSERT_EQ(again.Parse(repaired), AviResult::Ok);
+    EXPECT_TRUE(again.IsConsistent());
+    EXPECT_EQ(again.AviTypeCode(), 2);
+    Bytes a;
+    Bytes b;
+    ASSERT_EQ(parser.ReadFrame(static_cast<std::uint32_t>(found - 1), a), AviResult::Ok);
+    ASSERT_EQ(again.ReadFrame(static_cast<std::uint32_t>(found - 1), b), AviResult::Ok);
+    EXPECT_TRUE(a == b);
+    std::filesystem::remove(path);
 }
