@@ -270,7 +270,9 @@ void AviParser::ClassifyStreams()
 void AviParser::ReadStreamIndex(int streamNumber, std::vector<ChunkRef>& refs, IndexSource* pSource)
 {
     const StreamInfo& stream = m_vecStreams[static_cast<std::size_t>(streamNumber)];
-    if (!stream.vecSuperIndex.empty()) {
+    // A super index, even an empty one, is the stream's index: a file cut off before its first
+    // checkpoint has no frames yet, whatever chunks follow.
+    if (stream.bHasSuperIndex) {
         ReadOpenDmlIndex(stream, refs);
         *pSource = IndexSource::OpenDml;
     } else if (m_bHasIdx1) {
