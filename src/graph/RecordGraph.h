@@ -1,0 +1,83 @@
+// The record panel's streaming graph: the camcorder's live picture with sound and levels while
+// idle; while recording its DV stream written into one AVI Type 1 or Type 2 file, with dropped
+// frames counted, the recordable time and the file-system size limit watched every 10 ms.
+#pragma once
+
+#include "graph/BaseGraph.h"
+#include "graph/GraphHost.h"
+#include "graph/SampleCallbacks.h"
+
+#include <memory>
+#include <string>
+
+class RecordGraph : public BaseGraph {
+public:
+    enum State { StateNone = 0, StateIdle = 1, StatePreview = 2, StateCapture = 3, StatePaused = 4 };
+    enum RecordMode { ModeStandard = 1, ModeLinked = 2 };
+
+    RecordGraph();
+    ~RecordGraph() override;
+
+    HRESULT InitGraph(DVManager* pOwner, HWND hWnd);
+    HRESULT InitGraph(GraphHost* pHost, HWND hWnd);
+    void ExitGraph();
+
+    int GetState() const { return m_nState; }
+    void SetFilePath(const std::wstring& strPath) { m_strFilePath = strPath; }
+    const std::wstring& GetFilePath() const { return m_strFilePath; }
+    void SetRecordMode(int nMode) { m_nRecordMode = nMode; }
+    int GetRecordMode() const { return m_nRecordMode; }
+    void SetPreviewSize(int nSize) { m_nPreviewSize = nSize; }
+    void SetRecordFormat(int nFormat) { m_nRecordFormat = nFormat; }
+    int GetDroppedFrameCount() const { return m_nDroppedTotal; }
+    int GetVideoFormat() const { return m_nVideoFormat; }
+    void SetMute(BOOL bMute);
+    LevelMeterCB::Levels GetAudioLevels() const;
+    Timecode GetRecordedTime() const;
+    ULONGLONG GetRecordableSeconds();
+
+    HRESULT StartCapture();
+    HRESULT StopCapture();
+    HRESULT FinishCapture();
+    HRESULT UpdateGraph();
+    HRESULT ClearGraph();
+    HRESULT MakeRecordGraphForPreview();
+    HRESULT MakeRecordGraphForType1Capture();
+    HRESULT MakeRecordGraphForType2Capture();
+    BOOL CheckCaptureFileSize();
+
+    // The volume queries the limits use; the system's unless a test gives others.
+    void SetVolumeQuery(VolumeQuery* pQuery) { m_pVolume = pQuery ? pQuery : &m_systemVolume; }
+
+    void OnGraphTimer() override;
+    LRESULT OnGraphNotify(WPARAM wParam, LPARAM lParam) override;
+
+private:
+    HRESULT AddOpening(MediaPtr<media::IBaseFilter>& spDV, MediaPtr<media::IBaseFilter>& spGrabber);
+    HRESULT AddAudioBranch(media::IBaseFilter* pSplitter);
+    HRESULT AddVideoBranch(media::IBaseFilter* pSplitter, int nResolution);
+    HRESULT AddFileWriter(media::IBaseFilter* pMux);
+    HRESULT FindDropCounter(media::IBaseFilter* pDV);
+    HRESULT MakeCapture(bool bType1);
+    int DecodeResolution() const;
+    void PrepareCaptureFile() const;
+    void CommitCaptureFile() const;
+    void WaitForFirstSample() const;
+    void SetTapeState(int nState);
+
+    int m_nState = StateNone;
+    GraphHost* m_pHost = nullptr;
+    std::unique_ptr<GraphHost> m_spOwnedHost;
+    std::wstring m_strFilePath = L"C:\\Default.avi";
+    int m_nRecordMode = ModeStandard;
+    int m_nPreviewSize = 1;
+    int m_nRecordFormat = 1;
+    MediaPtr<media::IAMDroppedFrames> m_spDroppedFrames;
+    int m_nVideoFormat = 1;
+    DVCapCB m_dvCallback;
+    LevelMeterCB m_levelMeter;
+    int m_nDroppedTotal = 0;
+    BOOL m_bMute = FALSE;
+    VolumeQuery m_systemVolume;
+    VolumeQuery* m_pVolume = &m_systemVolume;
+};

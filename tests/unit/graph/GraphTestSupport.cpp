@@ -1,0 +1,130 @@
+#include "GraphTestSupport.h"
+
+#include "dv/Pattern.h"
+
+#include <gtest/gtest.h>
+
+#include <utility>
+
+namespace graphtest {
+
+bool PumpUntil(const std::function<bool()>& fnDone, int nMs) {
+    const DWORD dwEnd = ::GetTickCount() + static_cast<DWORD>(nMs);
+    for (;;) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+        if (fnDone()) return true;
+        if (static_cast<LONG>(::GetTickCount() - dwEnd) >= 0) return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
+static std::vector<uint8_t> EncodedPattern(bool b625) {
+    dv::PatternSettings settings;
+    settings.system = b625 ? dv::System::System625_50 : dv::System::System525_60;
+    dv::PatternGenerator generator(settings);
+    std::vector<uint8_t> vecFrame(dv::FrameSize(settings.system));
+    generator.MakeFrame(0, vecFrame);
+    return vecFrame;
+}
+
+bool PatternFrame(const devices::DVFrameRequest& request, uint8_t* pFrame, size_t nBytes) {
+    static const std::vector<uint8_t> s_frame525 = EncodedPattern(false);
+    static const std::vector<uint8_t> s_frame625 = EncodedPattern(true);
+    const std::vector<uint8_t>& frame = request.b625Lines ? s_frame625 : s_frame525;
+    if (frame.size() != nBytes) return false;
+    std::copy(frame.begin(), frame.end(), pFrame);
+    return true;
+}
+
+void ResetBus(devices::VideoSystem system) {
+    devices::BusScenario scenario;
+    scenario.vecCamcorders[0].settings.system = system;
+    devices::Bus::Get().Reset(scenario);
+    devices::Bus::Get().SetTickSource(nullptr);
+    devices::SetDVFrameMaker(PatternFrame);
+}
+
+// The events posted to the host's window, kept by its window procedure whoever pumps.
+static LRESULT CALLBACK HostWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    auto* pPosted = reinterpret_cast<std::vector<std::pair<int, LPARAM>>*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    if (pPosted != nullptr && uMsg == WM_DEVICE_EVENT) {
+        pPosted->emplace_back(static_cast<int>(wParam), lParam);
+        return 0;
+    }
+    return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
+}
+
+TestHost::TestHost() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = HostWindowProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"PloverGraphTestHost";
+    ::RegisterClassW(&wc);
+    m_hWnd = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&m_vecPosted));
+    m_nMessage = WM_DEVICE_EVENT;
+}
+
+TestHost::~TestHost() {
+    ::DestroyWindow(m_hWnd);
+}
+
+devices::ComPtr<devices::IBaseFilter> TestHost::GetDVFilter() {
+    devices::ComPtr<devices::ICreateDevEnum> spDevEnum;
+    devices::CoCreateInstance(devices::ClsidSystemDeviceEnum, nullptr, CLSCTX_ALL, devices::IID_ICreateDevEnum, spDevEnum.AsVoid());
+    devices::ComPtr<devices::IEnumMoniker> spEnum;
+    devices::ComPtr<devices::IBaseFilter> spFilter;
+    if (!spDevEnum || spDevEnum->CreateClassEnumerator(devices::KsCategoryCapture, &spEnum, 0) != S_OK) return spFilter;
+    for (devices::ComPtr<devices::IMoniker> spMoniker; !spFilter && spEnum->Next(1, &spMoniker, nullptr) == S_OK;) {
+        devices::ComPtr<devices::IBaseFilter> spCandidate;
+        spMoniker->BindToObject(nullptr, nullptr, devices::IID_IBaseFilter, spCandidate.AsVoid());
+        WCHAR szName[64] = {};
+        if (spCandidate && SUCCEEDED(spCandidate->QueryFriendlyName(szName, 64)) && std::wstring(szName) == L"Microsoft DV Camera and VCR")
+            spFilter = spCandidate;
+    }
+    return spFilter;
+}
+
+int TestHost::Count(int nCode) const {
+    int n = 0;
+    for (const auto& event : m_vecSent)
+        if (event.first == nCode) ++n;
+    return n;
+}
+
+std::vector<std::pair<int, LPARAM>> TestHost::TakePosted() {
+    MSG msg;
+    while (::PeekMessageW(&msg, m_hWnd, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+    return std::exchange(m_vecPosted, {});
+}
+
+TempFolder::TempFolder() {
+    wchar_t szTemp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, szTemp);
+    m_strPath = std::wstring(szTemp) + L"plover_graph_" + std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(::GetTickCount());
+    ::CreateDirectoryW(m_strPath.c_str(), nullptr);
+}
+
+TempFolder::~TempFolder() {
+    WIN32_FIND_DATAW data;
+    const HANDLE hFind = ::FindFirstFileW((m_strPath + L"\\*").c_str(), &data);
+    if (hFind != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ::DeleteFileW((m_strPath + L"\\" + data.cFileName).c_str());
+        } while (::FindNextFileW(hFind, &data));
+        ::FindClose(hFind);
+    }
+    ::RemoveDirectoryW(m_strPath.c_str());
+}
+
+PreviewHost::PreviewHost() {
+    m_hwndPanel = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300, nullptr, nullptr, nullptr, nullptr);
+    m_hwndPreview = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 360, 240, m_hwndPanel, nullptr, nullptr, nullptr);
+}
+
+PreviewHost::~PreviewHost() {
+    ::DestroyWindow(m_hwndPanel);
+}
+
+}  // namespace graphtest

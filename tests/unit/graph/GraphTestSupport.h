@@ -1,0 +1,86 @@
+// A host of the graphs on the simulated bus, a volume that tests set, and a message pump.
+#pragma once
+
+#include "graph/GraphHost.h"
+
+#include "device/DeviceEvents.h"
+#include "devices/Bus.h"
+#include "devices/DVStreamSource.h"
+#include "devices/Faces.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace graphtest {
+
+bool PumpUntil(const std::function<bool()>& fnDone, int nMs);
+
+// The first camcorder of a fresh bus, DV frames made by the codec (one encoded picture a system).
+void ResetBus(devices::VideoSystem system);
+bool PatternFrame(const devices::DVFrameRequest& request, uint8_t* pFrame, size_t nBytes);
+
+class TestHost final : public GraphHost, public DeviceEventChannel {
+public:
+    TestHost();
+    ~TestHost() override;
+    devices::ComPtr<devices::IBaseFilter> GetDVFilter() override;
+    int GetDVMode() override { return m_nDVMode; }
+    void SetPcTapeState(int nState) override { m_vecTapeStates.push_back(nState); }
+    void NotifyEvent(int nCode, LPARAM lParam) override { m_vecSent.emplace_back(nCode, lParam); }
+    const DeviceEventChannel* EventChannel() override { return this; }
+    int Count(int nCode) const;
+    // Events posted by the sample callbacks, collected from the window's queue.
+    std::vector<std::pair<int, LPARAM>> TakePosted();
+
+    int m_nDVMode = 2;
+    std::vector<int> m_vecTapeStates;
+    std::vector<std::pair<int, LPARAM>> m_vecSent;
+    std::vector<std::pair<int, LPARAM>> m_vecPosted;
+};
+
+class TestVolume final : public VolumeQuery {
+public:
+    BOOL GetFreeBytes(const std::wstring&, ULONGLONG* pnFree) override {
+        *pnFree = m_nFree;
+        return TRUE;
+    }
+    BOOL GetFileSystemName(const std::wstring& strRoot, std::wstring* pstrName) override {
+        m_strLastRoot = strRoot;
+        *pstrName = m_strFileSystem;
+        return TRUE;
+    }
+    BOOL GetFileSize(const std::wstring&, ULONGLONG* pnSize) override {
+        *pnSize = m_nFileSize;
+        return TRUE;
+    }
+    ULONGLONG m_nFree = 100ULL << 30;
+    std::wstring m_strFileSystem = L"NTFS";
+    ULONGLONG m_nFileSize = 0;
+    std::wstring m_strLastRoot;
+};
+
+// A folder under the temporary folder, removed with its files.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    std::wstring Path(const wchar_t* pszName) const { return m_strPath + L"\\" + pszName; }
+
+private:
+    std::wstring m_strPath;
+};
+
+// The panel's preview control: a static child of a shown top-level window.
+class PreviewHost {
+public:
+    PreviewHost();
+    ~PreviewHost();
+    HWND Preview() const { return m_hwndPreview; }
+
+private:
+    HWND m_hwndPanel = nullptr;
+    HWND m_hwndPreview = nullptr;
+};
+
+}  // namespace graphtest
