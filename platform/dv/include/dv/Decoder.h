@@ -16,9 +16,9 @@ enum class DecodeSize { Full = 1, Half = 2, Quarter = 4, Eighth = 8 };
 int DecodedWidth(DecodeSize size);
 int DecodedHeight(System system, DecodeSize size);
 
-// Decodes whole frames. Every input is safe: damaged blocks decode to whatever their readable
-// coefficients give (a concealed block keeps its DC), nothing is read outside the frame.
-// Not thread-safe; use one Decoder per thread.
+// Decodes whole frames. Every input is safe: a damaged block decodes to what its readable
+// coefficients give (its DC at least), a code that runs past the block ends it, and nothing is
+// read outside the frame. Not thread-safe; use one Decoder per thread.
 class Decoder {
 public:
     // Planar output in the frame's own chroma layout (4:1:1 for 525/60, 4:2:0 for 625/50), the
