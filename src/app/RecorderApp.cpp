@@ -6,6 +6,7 @@
 #include "app/SplashWindow.h"
 #include "core/DebugTrace.h"
 #include "core/TextHelpers.h"
+#include "devices/BusControl.h"
 #include "framework/Resources.h"
 #include "resource.h"
 #include "ui/MainPanel.h"
@@ -65,6 +66,8 @@ BOOL RecorderApp::InitInstance() {
   }
 
   LoadInterfaceFont();
+  // The camcorder bus of this machine, with its control pipe; only the copy that runs serves it.
+  devices::StartProgramBus();
 
   framework::CommandLineInfo commandLine;
   ParseCommandLine(commandLine);
@@ -81,6 +84,7 @@ BOOL RecorderApp::InitInstance() {
 }
 
 int RecorderApp::ExitInstance() {
+  devices::StopProgramBus();
   CoUninitialize();
   return framework::App::ExitInstance();
 }

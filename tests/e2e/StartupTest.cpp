@@ -113,3 +113,27 @@ TEST(Startup, EnglishLibraryBesideTheProgramSwitchesTheTexts) {
   for (wchar_t ch : text) EXPECT_LT(ch, 0x80) << "a Japanese character in the English text";
   EXPECT_TRUE(program.WaitForExit(20s));
 }
+
+TEST(Startup, RunningProgramServesTheCamcorderBusAndASecondCopyDoesNot) {
+  InstallFolder install;
+  RunningProgram program(install.ProgramPath());
+  HWND main = program.WaitForTopWindow(kMainTitle, 30s);
+  ASSERT_NE(nullptr, main);
+
+  // The command tool reaches the bus of the running program; a refused second copy leaves it alone.
+  const std::wstring tool = e2e::BinaryFolder() + L"\\plover-dvbus.exe";
+  auto runTool = [&](const std::wstring& arguments) {
+    RunningProgram command(tool, arguments);
+    DWORD exitCode = 99;
+    EXPECT_TRUE(command.WaitForExit(20s, &exitCode));
+    return exitCode;
+  };
+  EXPECT_EQ(0u, runTool(L"status"));
+  {
+    RunningProgram second(install.ProgramPath());
+    EXPECT_TRUE(second.WaitForExit(20s));
+  }
+  EXPECT_EQ(0u, runTool(L"status"));
+  CloseMainWindow(program, main);
+  EXPECT_EQ(2u, runTool(L"status")) << "no program listens after the window closed";
+}
