@@ -189,8 +189,8 @@ size_t SequencesIn(std::span<const uint8_t> frame) {
 
 }  // namespace
 
-std::optional<Pack> FindVauxPack(std::span<const uint8_t> frame, uint8_t header) {
-    for (size_t seq = 0; seq < SequencesIn(frame); ++seq)
+std::optional<Pack> FindVauxPack(std::span<const uint8_t> frame, uint8_t header, size_t nFromSequence) {
+    for (size_t seq = nFromSequence; seq < SequencesIn(frame); ++seq)
         for (size_t b = 0; b < dif::kVauxBlocksPerSequence; ++b)
             for (size_t k = 0; k < dif::kPacksPerVauxBlock; ++k) {
                 const size_t offset = dif::BlockOffset(seq, dif::VauxBlock(b)) + dif::kBlockIdSize + k * dif::kPackSize;
@@ -199,16 +199,16 @@ std::optional<Pack> FindVauxPack(std::span<const uint8_t> frame, uint8_t header)
     return std::nullopt;
 }
 
-std::optional<Pack> FindAauxPack(std::span<const uint8_t> frame, uint8_t header) {
-    for (size_t seq = 0; seq < SequencesIn(frame); ++seq)
+std::optional<Pack> FindAauxPack(std::span<const uint8_t> frame, uint8_t header, size_t nFromSequence) {
+    for (size_t seq = nFromSequence; seq < SequencesIn(frame); ++seq)
         for (size_t a = 0; a < dif::kAudioBlocksPerSequence; ++a)
             if (auto p = PackAt(frame, dif::BlockOffset(seq, dif::AudioBlock(a)) + dif::kBlockIdSize, header)) return p;
     return std::nullopt;
 }
 
-std::optional<Pack> FindSubcodePack(std::span<const uint8_t> frame, uint8_t header) {
+std::optional<Pack> FindSubcodePack(std::span<const uint8_t> frame, uint8_t header, size_t nFromSequence) {
     constexpr size_t kSyncBlocks = 6, kSyncBlockSize = 8, kSyncIdSize = 3;
-    for (size_t seq = 0; seq < SequencesIn(frame); ++seq)
+    for (size_t seq = nFromSequence; seq < SequencesIn(frame); ++seq)
         for (size_t b = 0; b < dif::kSubcodeBlocksPerSequence; ++b)
             for (size_t k = 0; k < kSyncBlocks; ++k) {
                 const size_t offset = dif::BlockOffset(seq, dif::SubcodeBlock(b)) + dif::kBlockIdSize + k * kSyncBlockSize + kSyncIdSize;

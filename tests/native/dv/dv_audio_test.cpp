@@ -123,6 +123,11 @@ TEST(DvAudio, FourChannelTwelveBitAudioKeepsItsPairsApart) {
     EXPECT_EQ(audio.samples[5 * 4 + 0], 5);
     EXPECT_EQ(audio.samples[5 * 4 + 1], -5);
     EXPECT_EQ(dv::ReadStreamProperties(frame).nAudioMode, 2);
+    // The second pair has its own source pack in the second half of the sequences.
+    const auto second = dv::FindAauxPack(frame, dv::pack::kAudioSource, dv::SequenceCount(system) / 2);
+    ASSERT_TRUE(second.has_value());
+    EXPECT_EQ(*second, dv::MakeAudioSourcePack(Source(system, dv::SampleRate::Rate32k, 1280, 4)));
+    EXPECT_FALSE(dv::FindAauxPack(frame, dv::pack::kAudioSource, 99).has_value());
 }
 
 TEST(DvAudio, ImpossibleCountsAndMissingPacksAreRefused) {

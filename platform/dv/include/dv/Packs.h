@@ -119,10 +119,11 @@ std::optional<int> ParseFrameModePack(std::span<const uint8_t, dif::kPackSize> p
 
 // Finding packs in a whole frame (any size; packs that lie outside the buffer are not found).
 // VAUX: the 45 pack places of the first sequence, then of the others. AAUX: the pack of every
-// audio block. Subcode: the 12 sync blocks of every sequence. Returns the first pack whose header
-// matches, or nullopt.
-std::optional<Pack> FindVauxPack(std::span<const uint8_t> frame, uint8_t header);
-std::optional<Pack> FindAauxPack(std::span<const uint8_t> frame, uint8_t header);
-std::optional<Pack> FindSubcodePack(std::span<const uint8_t> frame, uint8_t header);
+// audio block. Subcode: the 12 sync blocks of every sequence. The search starts at sequence
+// `nFromSequence`: the AAUX packs of the second channel pair (channels 3 and 4) are those of the
+// second half of the sequences. Returns the first pack whose header matches, or nullopt.
+std::optional<Pack> FindVauxPack(std::span<const uint8_t> frame, uint8_t header, size_t nFromSequence = 0);
+std::optional<Pack> FindAauxPack(std::span<const uint8_t> frame, uint8_t header, size_t nFromSequence = 0);
+std::optional<Pack> FindSubcodePack(std::span<const uint8_t> frame, uint8_t header, size_t nFromSequence = 0);
 
 }  // namespace dv
