@@ -1,5 +1,7 @@
 #include "GraphTestSupport.h"
 
+#include "avi/AviWriter.h"
+#include "avi/FileIo.h"
 #include "dv/Pattern.h"
 
 #include <gtest/gtest.h>
@@ -35,6 +37,30 @@ bool PatternFrame(const devices::DVFrameRequest& request, uint8_t* pFrame, size_
     if (frame.size() != nBytes) return false;
     std::copy(frame.begin(), frame.end(), pFrame);
     return true;
+}
+
+void WriteTestAvi(const std::wstring& strPath, int nType, bool b625, uint32_t nFrames) {
+    const std::vector<uint8_t> vecFrame = EncodedPattern(b625);
+    avi::MemoryFile file;
+    avi::AviWriterOptions options;
+    options.type = nType == 1 ? avi::AviType::Type1 : avi::AviType::Type2;
+    options.system = b625 ? avi::VideoSystem::System625_50 : avi::VideoSystem::System525_60;
+    avi::ReadDvInfoFromFrame(vecFrame, &options.dvInfo);
+    avi::AviWriter writer;
+    ASSERT_EQ(avi::AviResult::Ok, writer.Open(file, options));
+    const std::vector<uint8_t> vecPcm((b625 ? 1920 : 1602) * 4, 0);
+    for (uint32_t n = 0; n < nFrames; ++n) {
+        ASSERT_EQ(avi::AviResult::Ok, writer.WriteVideoFrame(vecFrame));
+        if (nType == 2) {
+            ASSERT_EQ(avi::AviResult::Ok, writer.WriteAudio(vecPcm));
+        }
+    }
+    ASSERT_EQ(avi::AviResult::Ok, writer.Finish());
+    const HANDLE hFile = ::CreateFileW(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hFile);
+    DWORD dwWritten = 0;
+    ::WriteFile(hFile, file.Bytes().data(), static_cast<DWORD>(file.Bytes().size()), &dwWritten, nullptr);
+    ::CloseHandle(hFile);
 }
 
 void ResetBus(devices::VideoSystem system) {

@@ -20,6 +20,9 @@ bool PumpUntil(const std::function<bool()>& fnDone, int nMs);
 void ResetBus(devices::VideoSystem system);
 bool PatternFrame(const devices::DVFrameRequest& request, uint8_t* pFrame, size_t nBytes);
 
+// A Type 1 or Type 2 file of the pattern picture, with 48 kHz audio in Type 2.
+void WriteTestAvi(const std::wstring& strPath, int nType, bool b625, uint32_t nFrames);
+
 class TestHost final : public GraphHost, public DeviceEventChannel {
 public:
     TestHost();
