@@ -380,11 +380,13 @@ void AviParser::ScanMovi(int streamNumber, std::vector<ChunkRef>& refs)
     for (const SegmentInfo& seg : m_vecSegments) {
         if (seg.nMoviPos == 0)
             continue;
-        // Walks "rec " lists too; chunks of other streams and index chunks are passed over.
-        auto visit = [&](auto& self, std::uint64_t begin, std::uint64_t end) -> void {
+        // Walks "rec " lists too (one level: they do not nest); chunks of other streams and
+        // index chunks are passed over.
+        auto visit = [&](auto& self, std::uint64_t begin, std::uint64_t end, bool bTop) -> void {
             ForEachChunk(begin, end, [&](const Chunk& c) {
                 if (c.fcc == fcc::kList && c.listType == fcc::kRec) {
-                    self(self, c.DataPos() + 4, std::min<std::uint64_t>(c.DataPos() + c.nSize, end));
+                    if (bTop)
+                        self(self, c.DataPos() + 4, std::min<std::uint64_t>(c.DataPos() + c.nSize, end), false);
                 } else if (StreamNumberOfChunk(c.fcc) == streamNumber) {
                     if (c.DataPos() + c.nSize > m_nFileSize) {
                         Problem("chunk at " + std::to_string(c.nPos) + " runs past the end of the file");
@@ -397,7 +399,7 @@ void AviParser::ScanMovi(int streamNumber, std::vector<ChunkRef>& refs)
         };
         // The last list of a file cut off before its sizes were written runs to the file's end.
         const bool bLast = &seg == &m_vecSegments.back();
-        visit(visit, seg.nMoviPos + kListHeaderSize, bLast ? m_nFileSize : seg.nMoviEnd);
+        visit(visit, seg.nMoviPos + kListHeaderSize, bLast ? m_nFileSize : seg.nMoviEnd, true);
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "TestSupport.h"
@@ -176,6 +177,31 @@ TEST(BadInput, HandBuiltTraps)
         EXPECT_TRUE(p.Frames().empty());
         EXPECT_FALSE(p.IsConsistent());
     }
+    // Without any index the movi list is walked: "rec " lists nested a hundred thousand deep
+    // must not take the walk that deep.
+    Bytes nested = b;
+    for (const char* code : {"indx", "idx1"}) {
+        const auto at = std::search(nested.begin(), nested.end(), code, code + 4);
+        ASSERT_NE(at, nested.end());
+        std::copy_n("JUNK", 4, at);
+    }
+    const std::uint32_t levels = 100000;
+    for (std::uint32_t i = 0; i < levels; ++i) {
+        const std::uint32_t inside = (levels - i) * 12 + 12 - 8;
+        const std::uint8_t head[12] = {'L', 'I', 'S', 'T', static_cast<std::uint8_t>(inside), static_cast<std::uint8_t>(inside >> 8),
+                                       static_cast<std::uint8_t>(inside >> 16), static_cast<std::uint8_t>(inside >> 24),
+                                       'r', 'e', 'c', ' '};
+        nested.insert(nested.end(), head, head + 12);
+    }
+    const std::uint8_t frameChunk[12] = {'0', '0', 'd', 'c', 4, 0, 0, 0, 1, 2, 3, 4};
+    nested.insert(nested.end(), frameChunk, frameChunk + 12);
+    {
+        avi::MemoryFile f(nested);
+        avi::AviParser p;
+        ASSERT_EQ(p.Parse(f), AviResult::Ok);
+        EXPECT_EQ(p.GetIndexSource(), avi::IndexSource::Scan);
+    }
+    Exercise(nested, true);
     // A chunk of size FFFFFFFFh in the header list.
     Bytes huge = b;
     avi::WriteLe32(&huge[24 + 4], 0xFFFFFFFF);
