@@ -109,6 +109,8 @@ protected:
         LONG lDropped = 0;
         m_spSource->GetNumDropped(&lDropped);
         m_lDroppedBase = lDropped;
+        // A filter that only takes frames towards the camcorder makes none.
+        if (!FindPin(PINDIR_OUTPUT, VideoOutput)->IsConnected() && !FindPin(PINDIR_OUTPUT, InterleavedOutput)->IsConnected()) return S_OK;
         m_spSource->SetFrameSink(this);
         return m_spSource->StartStreaming();
     }
