@@ -18,7 +18,7 @@ void SegmentParser::ReadCodes(ParsedBlock& block, State& state, const uint8_t* b
     const auto& table = VlcDecodeTable();
     const uint8_t* scan = block.nMode ? kScan248 : kScan88;
     while (true) {
-        const VlcDecodeEntry e = table[bits::Peek16(buf, pos)];
+        const VlcDecodeEntry e = DecodeVlc(table, bits::Peek16(buf, pos));
         if (e.nBits > end - pos) return;  // cut off: continues elsewhere
         pos += e.nBits;
         if (e.nRun == kEobRun) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace dv::tables {
 namespace {
@@ -50,7 +51,7 @@ void ForEachCode(Fn&& fn) {  // fn(code, bits, run, amp)
     for (int a = 0; a <= 255; ++a) fn(kLevelEscapePrefix | uint32_t(a), kLevelEscapeBits, 0, a);
 }
 
-std::array<VlcDecodeEntry, 1 << 16> BuildDecodeTable() {
+std::array<VlcDecodeEntry, 1 << 16> BuildFlatDecodeTable() {
     std::array<VlcDecodeEntry, 1 << 16> table{};
     auto fill = [&](uint32_t code, int bits, uint8_t run, int16_t level) {
         const int free = 16 - bits;
@@ -68,6 +69,28 @@ std::array<VlcDecodeEntry, 1 << 16> BuildDecodeTable() {
     fill(kEobCode, kEobBits, kEobRun, 0);
     return table;
 }
+
+// Splits the full 16-bit table into the two levels.
+struct DecodeTableStore {
+    VlcDecodeTables tables{};
+    std::vector<std::array<VlcDecodeEntry, 1 << kSecondLevelBits>> second;
+    DecodeTableStore() {
+        const auto flat = BuildFlatDecodeTable();
+        constexpr uint32_t kSecondSize = 1u << kSecondLevelBits;
+        for (uint32_t prefix = 0; prefix < (1u << kFirstLevelBits); ++prefix) {
+            const VlcDecodeEntry e = flat[prefix << kSecondLevelBits];
+            if (e.nBits != 0 && e.nBits <= kFirstLevelBits) {
+                tables.first[prefix] = e;
+                continue;
+            }
+            tables.first[prefix] = VlcDecodeEntry{kSecondLevel, 0, int16_t(second.size())};
+            second.emplace_back();
+            for (uint32_t k = 0; k < kSecondSize; ++k) second.back()[k] = flat[(prefix << kSecondLevelBits) | k];
+        }
+        tables.second = second.data();
+        tables.nSecondTables = int(second.size());
+    }
+};
 
 using EncodeTable = std::array<std::array<VlcEncodeEntry, kMaxLevel + 1>, kMaxRun + 1>;
 
@@ -133,9 +156,9 @@ const Weights& AllWeights() {
 
 }  // namespace
 
-const std::array<VlcDecodeEntry, 1 << 16>& VlcDecodeTable() {
-    static const std::array<VlcDecodeEntry, 1 << 16> table = BuildDecodeTable();
-    return table;
+const VlcDecodeTables& VlcDecodeTable() {
+    static const DecodeTableStore store;
+    return store.tables;
 }
 
 const EncodeTable& VlcEncodeTable() {

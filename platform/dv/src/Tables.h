@@ -22,8 +22,25 @@ struct VlcDecodeEntry {
     uint8_t nRun;    // zeros before the coefficient, or kEobRun
     int16_t nLevel;  // signed amplitude
 };
-// Indexed by the next 16 bits of the stream (first bit in bit 15).
-const std::array<VlcDecodeEntry, 1 << 16>& VlcDecodeTable();
+// Two-level lookup, small enough to stay in the first-level cache: the first 10 bits of the
+// stream give the entry of every code of up to 10 bits (sign included); longer codes lead to a
+// second table of the next 6 bits.
+constexpr int kFirstLevelBits = 10;
+constexpr int kSecondLevelBits = kMaxCodeBits - kFirstLevelBits;
+constexpr uint8_t kSecondLevel = 0xFE;  // nBits of a first-level entry that leads on; nLevel: table
+struct VlcDecodeTables {
+    VlcDecodeEntry first[1 << kFirstLevelBits];
+    std::array<VlcDecodeEntry, 1 << kSecondLevelBits>* second;
+    int nSecondTables;
+};
+const VlcDecodeTables& VlcDecodeTable();
+
+// The code at the start of `next16` (the next 16 bits of the stream, first bit in bit 15).
+inline VlcDecodeEntry DecodeVlc(const VlcDecodeTables& t, uint32_t next16) {
+    const VlcDecodeEntry e = t.first[next16 >> kSecondLevelBits];
+    if (e.nBits != kSecondLevel) return e;
+    return t.second[e.nLevel][next16 & ((1u << kSecondLevelBits) - 1)];
+}
 
 struct VlcEncodeEntry {
     uint32_t nCode;  // without the sign bit, right-aligned

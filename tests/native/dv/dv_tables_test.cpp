@@ -25,7 +25,7 @@ std::vector<Decoded> DecodeAll(const std::vector<int>& bitString) {
     while (at < bitString.size()) {
         uint32_t peek = 0;
         for (size_t i = 0; i < 16; ++i) peek = peek << 1 | uint32_t(at + i < bitString.size() ? bitString[at + i] : 0);
-        const VlcDecodeEntry e = table[peek];
+        const VlcDecodeEntry e = DecodeVlc(table, peek);
         EXPECT_GT(e.nBits, 0);
         if (e.nBits == 0) break;
         at += e.nBits;
@@ -46,17 +46,20 @@ void Append(std::vector<int>& bitString, uint32_t code, int bits) {
 TEST(DvTables, EveryBitPatternStartsWithOneCode) {
     // The code set is complete and prefix-free: the lengths of all codes fill the code space exactly.
     const auto& table = VlcDecodeTable();
-    for (uint32_t v = 0; v < table.size(); ++v) ASSERT_GT(table[v].nBits, 0) << "no code starts " << v;
     double kraft = 0;
     std::set<std::pair<uint32_t, int>> seen;
-    for (uint32_t v = 0; v < table.size(); ++v) {
-        const int bits = table[v].nBits;
-        if (seen.insert({v >> (16 - bits), bits}).second) kraft += std::ldexp(1.0, -bits);
+    for (uint32_t v = 0; v < (1u << 16); ++v) {
+        const VlcDecodeEntry e = DecodeVlc(table, v);
+        ASSERT_GT(e.nBits, 0) << "no code starts " << v;
+        ASSERT_LE(e.nBits, kMaxCodeBits);
+        if (seen.insert({v >> (16 - e.nBits), e.nBits}).second) kraft += std::ldexp(1.0, -e.nBits);
     }
     EXPECT_DOUBLE_EQ(kraft, 1.0);
-    EXPECT_EQ(table[0x6000].nRun, kEobRun);  // "0110"
-    EXPECT_EQ(table[0x0000].nLevel, 1);      // "00" + sign 0
-    EXPECT_EQ(table[0x2000].nLevel, -1);     // "00" + sign 1
+    EXPECT_LT(table.nSecondTables, 64);                 // the tables stay small
+    EXPECT_EQ(DecodeVlc(table, 0x6000).nRun, kEobRun);  // "0110"
+    EXPECT_EQ(DecodeVlc(table, 0x0000).nLevel, 1);      // "00" + sign 0
+    EXPECT_EQ(DecodeVlc(table, 0x2000).nLevel, -1);     // "00" + sign 1
+    EXPECT_EQ(DecodeVlc(table, 0xFE00 | 200 << 1 | 1).nLevel, -200);  // "1111111" + 8 bits + sign
 }
 
 TEST(DvTables, EncodedRunsAndLevelsDecodeBackForEveryPair) {
