@@ -66,7 +66,7 @@ protected:
 private:
     void OfferPreview(const Sample& sample) {
         std::lock_guard lock(m_mtxPreview);
-        if (m_bPreviewFull) ++m_nPreviewMissed;  // the preview had not taken the last one yet
+        // A frame the preview had not taken yet is replaced: the preview shows the latest.
         m_vecPreview.assign(sample.pData, sample.pData + sample.nSize);
         m_previewSample = sample;
         m_bPreviewFull = true;
@@ -120,7 +120,6 @@ private:
     bool m_bPreviewFull = false;
     bool m_bPreviewEnd = false;
     bool m_bPreviewQuit = false;
-    long m_nPreviewMissed = 0;
     std::thread m_threadPreview;
 };
 

@@ -16,7 +16,6 @@ using REFERENCE_TIME = LONGLONG;  // 100 ns units
 using OAHWND = LONG_PTR;
 using OAEVENT = LONG_PTR;
 using OAFilterState = LONG;
-using LONG_PTR_T = LONG_PTR;
 
 constexpr LONG OATRUE = -1;
 constexpr LONG OAFALSE = 0;
