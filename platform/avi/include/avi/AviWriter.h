@@ -42,7 +42,7 @@ struct AviWriterOptions {
     std::uint32_t nSuperIndexEntries = 1024; // room reserved in each stream's "indx"
     std::uint32_t nCheckpointFrames = 0;     // frames between checkpoints; 0 = one second of video
     bool bCheckpoints = true;                // false: headers and indexes only at segment ends and Finish
-    bool bSyncToDisk = false;                // checkpoints also commit the data to the medium
+    bool bSyncToDisk = true;                 // checkpoints also commit the data to the medium (power loss)
 };
 
 class AviWriter {
