@@ -222,6 +222,29 @@ TEST_F(CamcorderCapture, DeviceFilterOffersTheDriversOwnInterfaces) {
     EXPECT_EQ(devices::ED_RATE_25, lRate);
 }
 
+TEST_F(CamcorderCapture, ARestartAfterAPauseOfTheGraphBringsNoBacklogOfOldFrames) {
+    auto spGraph = NewGraph();
+    ComPtr<IBaseFilter> spMsdv;
+    ASSERT_EQ(S_OK, CreateDVDeviceFilter(m_spDevice.Get(), &spMsdv));
+    auto* pSink = new CountingSink();
+    auto spSink = Own(pSink);
+    spGraph->AddFilter(spMsdv.Get(), L"MSDV");
+    spGraph->AddFilter(spSink.Get(), L"Sink");
+    ASSERT_EQ(S_OK, Connect(spGraph.Get(), spMsdv.Get(), 1, spSink.Get(), 0));
+    auto spControl = ControlOf(spGraph.Get());
+    ASSERT_EQ(S_OK, spControl->Run());
+    PumpFor(200ms);
+    ASSERT_EQ(S_OK, spControl->Stop());
+    PumpFor(1200ms);  // thirty frames' time with nobody listening
+    const int nBefore = pSink->Count();
+    ASSERT_EQ(S_OK, spControl->Run());
+    PumpFor(200ms);
+    ASSERT_EQ(S_OK, spControl->Stop());
+    const int nAfter = pSink->Count() - nBefore;
+    EXPECT_GE(nAfter, 2);
+    EXPECT_LE(nAfter, 9);  // 0.2 s of 25 frames a second, and a little slack
+}
+
 TEST_F(CamcorderCapture, Type1CaptureWritesEveryFrameAndTheBusDropsAsIndexEntries) {
     TempFolder folder;
     const std::wstring strPath = folder.Path(L"type1.avi");
