@@ -158,3 +158,36 @@ TEST(DvPacks, DropFrameTimeCodesSkipTwoLabelsAMinuteExceptEveryTenth) {
     EXPECT_EQ(tc(107892), (TimeCode{1, 0, 0, 0, true}));
     EXPECT_EQ(dv::FrameNumberToTimeCode(dv::System::System625_50, 90000), (TimeCode{1, 0, 0, 0}));
 }
+
+TEST(DvPacks, EveryBlockCarriesItsSectionSequenceAndNumber) {
+    for (const dv::System system : {dv::System::System525_60, dv::System::System625_50}) {
+        dv::FrameMetadata meta;
+        meta.system = system;
+        std::vector<uint8_t> frame = Frame(meta);
+        const size_t sequences = dv::SequenceCount(system);
+        for (size_t seq = 0; seq < sequences; ++seq) {
+            int counts[5] = {};
+            for (size_t b = 0; b < dv::dif::kBlocksPerSequence; ++b) {
+                const uint8_t* id = frame.data() + dv::dif::BlockOffset(seq, b);
+                const int section = id[0] >> 5;
+                ASSERT_LT(section, 5);
+                EXPECT_EQ(id[1] >> 4, int(seq));
+                EXPECT_EQ(id[2], counts[section]) << "sequence " << seq << " block " << b;
+                ++counts[section];
+            }
+            EXPECT_EQ(counts[0], 1);
+            EXPECT_EQ(counts[1], 2);
+            EXPECT_EQ(counts[2], 3);
+            EXPECT_EQ(counts[3], 9);
+            EXPECT_EQ(counts[4], 135);
+            // Header: the DSF bit names the system in every sequence.
+            EXPECT_EQ((frame[dv::dif::BlockOffset(seq, 0) + 3] & 0x80) != 0, system == dv::System::System625_50);
+        }
+        // The positions the rest of the library uses agree with the IDs.
+        for (size_t n = 0; n < 135; ++n) EXPECT_EQ(frame[dv::dif::BlockOffset(0, dv::dif::VideoBlock(n))] >> 5, 4);
+        for (size_t n = 0; n < 9; ++n) EXPECT_EQ(frame[dv::dif::BlockOffset(0, dv::dif::AudioBlock(n))] >> 5, 3);
+        dv::System detected;
+        EXPECT_EQ(dv::DetectSystem(frame, detected), dv::Result::Ok);
+        EXPECT_EQ(detected, system);
+    }
+}
