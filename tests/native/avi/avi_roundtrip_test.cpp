@@ -500,3 +500,111 @@ TEST(LargeFile, ParserReadsFfmpegOpenDmlFiles)
     file.Close();
     std::filesystem::remove(path);
 }
+
+namespace {
+
+// The program's file readers walk a file their own simple way: step into every "RIFF" and
+// "LIST", read every other chunk whole with no pad byte skipped, take type, rate and length from
+// the first "strh", and the drops from the standard indexes of the first "indx". This walk
+// checks that our files give them what they need.
+struct WalkResult {
+    bool bOk = false;
+    int nType = 0;
+    int nFormat = 0;
+    std::uint32_t nTotal = 0;
+    std::vector<std::uint32_t> drops;
+    std::uint64_t nFirstFramePos = 0;
+    std::uint32_t nFirstFrameSize = 0;
+};
+
+WalkResult WalkLikeTheFileReaders(const Bytes& b)
+{
+    WalkResult r;
+    std::uint64_t pos = 0;
+    std::uint32_t counter = 0;
+    while (pos + 8 <= b.size()) {
+        const std::string code(b.begin() + pos, b.begin() + pos + 4);
+        const std::uint32_t size = avi::ReadLe32(&b[pos + 4]);
+        if (code == "RIFF" || code == "LIST") {
+            pos += 12;
+            continue;
+        }
+        if (pos + 8 + size > b.size())
+            return r;
+        if (code == "strh" && r.nType == 0) {
+            const std::string type(b.begin() + pos + 8, b.begin() + pos + 12);
+            const std::string handler(b.begin() + pos + 12, b.begin() + pos + 16);
+            r.nType = handler == "dvsd" ? (type == "iavs" ? 1 : type == "vids" ? 2 : 0) : 0;
+            const std::uint32_t scale = avi::ReadLe32(&b[pos + 28]);
+            r.nFormat = scale && avi::ReadLe32(&b[pos + 32]) / scale == 25 ? 2 : 1;
+            r.nTotal = avi::ReadLe32(&b[pos + 40]);
+        } else if (code == "indx") {
+            const std::uint32_t n = avi::ReadLe32(&b[pos + 12]);
+            for (std::uint32_t i = 0; i < n; ++i) {
+                const std::uint64_t ix = avi::ReadLe64(&b[pos + 32 + 16 * i]);
+                if (b[ix] != 'i' || b[ix + 1] != 'x')
+                    continue;
+                const std::uint32_t entries = avi::ReadLe32(&b[ix + 12]);
+                const std::uint64_t base = avi::ReadLe64(&b[ix + 20]);
+                for (std::uint32_t e = 0; e < entries; ++e) {
+                    const std::uint32_t offset = avi::ReadLe32(&b[ix + 32 + 8 * e]);
+                    if (i == 0 && e == 0) {
+                        r.nFirstFramePos = base + offset;
+                        r.nFirstFrameSize = avi::ReadLe32(&b[ix + 36]);
+                    }
+                    if (offset == 0)
+                        r.drops.push_back(counter);
+                    ++counter;
+                }
+            }
+            r.bOk = r.nType != 0 && r.nTotal != 0 && counter == r.nTotal;
+            return r;
+        }
+        pos += 8 + size;
+    }
+    return r;
+}
+
+} // namespace
+
+TEST(FileReaderWalk, OurFilesGiveTheProgramsReadersTypeLengthDropsAndFirstFrame)
+{
+    struct Case {
+        AviType type;
+        VideoSystem system;
+        std::vector<std::uint32_t> drops;
+        std::uint64_t segment;
+    };
+    const Case cases[] = {{AviType::Type1, VideoSystem::System525_60, {}, 1u << 30},
+                          {AviType::Type2, VideoSystem::System625_50, {100, 101}, 1u << 30},
+                          {AviType::Type2, VideoSystem::System525_60, {0, 59, 60, 129}, 2u << 20},
+                          {AviType::Type1, VideoSystem::System625_50, {3, 129}, 1u << 20}};
+    for (const Case& c : cases) {
+        Recording rec;
+        rec.spec.system = c.system;
+        rec.spec.bWide = true;
+        rec.options = OptionsFor(c.type, rec.spec);
+        rec.options.nSegmentBytes = c.segment;
+        rec.nFrames = 130;
+        rec.drops = c.drops;
+        avi::MemoryFile file;
+        ASSERT_EQ(WriteRecording(file, rec), AviResult::Ok);
+        const WalkResult r = WalkLikeTheFileReaders(file.Bytes());
+        SCOPED_TRACE(static_cast<int>(c.type));
+        EXPECT_TRUE(r.bOk);
+        EXPECT_EQ(r.nType, static_cast<int>(c.type));
+        EXPECT_EQ(r.nFormat, static_cast<int>(c.system));
+        EXPECT_EQ(r.nTotal, 130u);
+        EXPECT_EQ(r.drops, c.drops);
+        // The aspect reader refuses a first frame under 500 bytes: a dropped one has size 0.
+        if (!c.drops.empty() && c.drops[0] == 0) {
+            EXPECT_LT(r.nFirstFrameSize, 500u);
+        } else {
+            ASSERT_EQ(r.nFirstFrameSize, avi::FrameSizeOf(c.system));
+            const Bytes& b = file.Bytes();
+            avi::DvFrameFacts facts;
+            avi::ReadDvFrameFacts(std::span<const std::uint8_t>(b.data() + r.nFirstFramePos, r.nFirstFrameSize), &facts);
+            EXPECT_EQ(facts.nWide, 1);
+        }
+    }
+}
