@@ -88,6 +88,8 @@ TEST(AviTool, CheckAndRepairOfACutOffFile)
     EXPECT_EQ(ReadWholeFile(path.string() + ".bak"), bytes);
     ASSERT_EQ(Tool("check '" + path.string() + "'", &out), 0) << out;
     ASSERT_EQ(Tool("info '" + path.string() + "'", &out), 0) << out;
+    EXPECT_NE(out.find("Type:           AVI Type 1 (iavs/dvsd)"), std::string::npos) << out;
+    EXPECT_NE(out.find("Audio:          in the DV stream, 48000 Hz"), std::string::npos) << out;
     EXPECT_NE(out.find("Dropped frames: 2\n 0:00:00 2\n"), std::string::npos) << out;
 
     // A second repair keeps the first backup and takes the next free name.

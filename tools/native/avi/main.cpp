@@ -115,6 +115,10 @@ int Info(const std::string& path)
                     audio.wave.nChannels, audio.wave.wBitsPerSample, parser.AudioChunks().size(),
                     static_cast<unsigned long long>(bytes));
     }
+    const auto& video = parser.Streams()[static_cast<std::size_t>(parser.VideoStream())];
+    avi::AudioFormat dvAudio;
+    if (parser.AudioStream() < 0 && video.bHasDvInfo && avi::AudioFormatFromDvInfo(video.dvInfo, &dvAudio))
+        std::printf("Audio:          in the DV stream, %u Hz (from DVINFO)\n", dvAudio.nSamplesPerSec);
     PrintFirstFrame(parser);
     const auto drops = parser.DroppedFrames();
     std::printf("Dropped frames: %zu\n", drops.size());
