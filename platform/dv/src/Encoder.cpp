@@ -157,7 +157,9 @@ void TransformBlock(const ForwardFactors& factors, float* samples, bool fieldDct
     for (; inScan; inScan &= inScan - 1, ++count) {
         const int i = std::countr_zero(inScan);
         block.scan[count] = uint8_t(i);
-        block.value[count] = int16_t(values[scan[i]]);
+        const int v = values[scan[i]];
+        block.value[count] = int16_t(v);
+        block.magnitude[count] = uint16_t(v < 0 ? -v : v);
     }
     block.nCount = uint8_t(count);
 }

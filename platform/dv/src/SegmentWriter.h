@@ -28,6 +28,7 @@ struct CodedBlock {
     uint8_t nCount = 0;     // non-zero weighted coefficients kept, in scan order
     uint8_t scan[63];       // their scan positions (1..63)
     int16_t value[63];      // their weighted values (signed)
+    uint16_t magnitude[63]; // and their magnitudes
 };
 
 struct CodedMacroblock {
