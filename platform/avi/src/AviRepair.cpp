@@ -28,6 +28,16 @@ struct FoundIndex {
 // Frame numbering from the indexes of one stream: position of each frame's data, 0 when dropped.
 using IndexedFrames = std::vector<std::uint64_t>;
 
+bool IsPrintableCode(FourCC code)
+{
+    for (int i = 0; i < 4; ++i) {
+        const unsigned c = (code >> (8 * i)) & 0xFF;
+        if (c < 0x20 || c > 0x7E)
+            return false;
+    }
+    return true;
+}
+
 // Walks the movi chunks from the first one to the first byte that is not a whole chunk,
 // ignoring the list and RIFF sizes (they are stale in a file that was cut off).
 class MoviScanner {
@@ -65,9 +75,11 @@ public:
                     break;
             } else if (code != fcc::kIdx1 && code != fcc::kJunk) {
                 const int stream = StreamNumberOfChunk(code);
-                if (stream < 0 || static_cast<std::size_t>(stream) >= m_nStreams)
-                    break; // not a chunk of this file: the rest is unusable
-                m_vecChunks.push_back(FoundChunk{stream, pos + kChunkHeaderSize, size});
+                if (stream >= 0 && static_cast<std::size_t>(stream) < m_nStreams)
+                    m_vecChunks.push_back(FoundChunk{stream, pos + kChunkHeaderSize, size});
+                else if (!IsPrintableCode(code))
+                    break; // not a chunk at all: the rest is unusable
+                // A chunk of another kind (or with a damaged code) is passed over by its size.
             }
             pos = end;
         }
@@ -219,10 +231,13 @@ AviResult RepairAvi(FileIo& source, FileIo& target, const RepairOptions& options
     if (!Succeeded(hr))
         return hr;
     std::size_t nextIndexed = 0; // entries before this one are written
-    auto writeDropsUpTo = [&](std::size_t end) {
+    // Writes the entries before `end` that have no chunk: dropped frames, and (bKeepTiming)
+    // frames whose chunk is gone, as drops too, so the frames after them keep their numbers.
+    // Without bKeepTiming it stops at the first lost frame: what follows it was cut off.
+    auto writeDropsUpTo = [&](std::size_t end, bool bKeepTiming) {
         for (; nextIndexed < end; ++nextIndexed) {
-            if (indexed[nextIndexed] != 0)
-                continue; // an indexed frame that is not in the file any more
+            if (indexed[nextIndexed] != 0 && !bKeepTiming)
+                break;
             const AviResult r = writer.WriteDroppedFrame();
             if (!Succeeded(r))
                 return r;
@@ -248,10 +263,11 @@ AviResult RepairAvi(FileIo& source, FileIo& target, const RepairOptions& options
         } else {
             const auto it = indexOfPos.find(c.nDataPos);
             if (it != indexOfPos.end() && it->second >= nextIndexed) {
-                hr = writeDropsUpTo(it->second);
+                hr = writeDropsUpTo(it->second, true);
                 nextIndexed = it->second + 1;
             } else if (it == indexOfPos.end() && c.nDataPos > lastIndexedPos) {
-                hr = writeDropsUpTo(indexed.size());
+                hr = writeDropsUpTo(indexed.size(), false);
+                nextIndexed = indexed.size();
                 ++report.nFramesFromTail;
             }
             if (Succeeded(hr))
@@ -260,7 +276,7 @@ AviResult RepairAvi(FileIo& source, FileIo& target, const RepairOptions& options
         if (!Succeeded(hr))
             return hr;
     }
-    hr = writeDropsUpTo(indexed.size());
+    hr = writeDropsUpTo(indexed.size(), false);
     if (Succeeded(hr))
         hr = writer.Finish();
     if (Succeeded(hr) && !target.Flush(true))

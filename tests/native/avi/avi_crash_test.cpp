@@ -280,6 +280,32 @@ TEST(Repair, FramesAfterTheLastCheckpointAreRecoveredAndGarbageDiscarded)
     }
 }
 
+TEST(Repair, DamagedFrameInTheMiddleBecomesADropSoLaterFramesKeepTheirNumbers)
+{
+    Recording rec = CrashRecording(AviType::Type1);
+    avi::MemoryFile original;
+    ASSERT_EQ(WriteRecording(original, rec), AviResult::Ok);
+    avi::AviParser parser;
+    ASSERT_EQ(parser.Parse(original), AviResult::Ok);
+    Bytes damaged = original.Bytes();
+    std::copy_n("XXXX", 4, damaged.begin() + static_cast<std::ptrdiff_t>(parser.Frames()[20].nPos - 8));
+    avi::MemoryFile source(damaged);
+    avi::MemoryFile repaired;
+    avi::RepairOptions options;
+    options.nSegmentBytes = rec.options.nSegmentBytes;
+    avi::RepairReport report;
+    ASSERT_EQ(avi::RepairAvi(source, repaired, options, &report), AviResult::Ok);
+    EXPECT_EQ(report.nFramesWritten, rec.nFrames);
+    EXPECT_EQ(report.nDroppedWritten, rec.drops.size() + 1);
+    avi::AviParser again;
+    ASSERT_EQ(again.Parse(repaired), AviResult::Ok);
+    EXPECT_TRUE(again.IsConsistent());
+    EXPECT_TRUE(again.Frames()[20].IsDropped());
+    Bytes frame;
+    ASSERT_EQ(again.ReadFrame(38, frame), AviResult::Ok);
+    EXPECT_EQ(StampOf(frame), 38u);
+}
+
 TEST(Repair, RefusesWhatIsNotADvAvi)
 {
     avi::MemoryFile notAvi(Bytes(1000, 0x41));

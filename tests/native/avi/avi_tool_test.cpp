@@ -63,7 +63,7 @@ TEST(AviTool, CheckAndRepairOfACutOffFile)
     rec.options = OptionsFor(AviType::Type1, rec.spec);
     rec.options.nSegmentBytes = 1u << 20;
     rec.nFrames = 60;
-    rec.drops = {10, 11};
+    rec.drops = {10, 11, 55}; // 55 lies in the part that will be cut off
     const auto path = WriteFile("cut.avi", rec);
     std::string out;
     ASSERT_EQ(Tool("check '" + path.string() + "'", &out), 0) << out;
