@@ -24,7 +24,7 @@ struct FrameSpec {
     bool bTimecodeUnknown = false;  // frame byte FFh
 };
 
-// A frame of the right size whose header, VAUX, AAUX and subcode packs say what spec says,
+// A frame of the right size whose header, VAUX, AAUX and subcode packs carry the FrameSpec,
 // with the frame number stamped into its video area so tests can tell frames apart.
 Bytes MakeDvFrame(const FrameSpec& spec, std::uint32_t stamp);
 std::uint32_t StampOf(const Bytes& frame);
