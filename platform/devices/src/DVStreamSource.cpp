@@ -7,6 +7,7 @@
 #include "dv/FrameWriter.h"
 #include "dv/Pattern.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -115,9 +116,18 @@ public:
         if (!m_bClockStarted) {
             m_bClockStarted = true;
             m_dwStart = dwNowMs;
+            m_nStartFrame = m_nNextFrame;
             ::GetLocalTime(&m_startTime);
             m_pattern.SetStart(m_startTime);
+        } else if (m_bRestartClock) {
+            // After a stop the stream goes on from now with the next frame number: nothing fell
+            // due while nobody listened. The recording time keeps following the wall clock.
+            const int64_t nRunMs = static_cast<DWORD>(dwNowMs - m_dwStart);
+            m_nStoppedMs += std::max<int64_t>(0, nRunMs - static_cast<int64_t>(FrameMs(m_nNextFrame - m_nStartFrame)));
+            m_dwStart = dwNowMs;
+            m_nStartFrame = m_nNextFrame;
         }
+        m_bRestartClock = false;
         const uint64_t nElapsed = static_cast<DWORD>(dwNowMs - m_dwStart);
         for (;;) {
             FrameSlot slot;
@@ -130,8 +140,8 @@ public:
                 const bool b625 = s.system == VideoSystem::Lines625;
                 const uint64_t nNum = b625 ? Period625Num : Period525Num;
                 const uint64_t nDen = b625 ? Period625Den : Period525Den;
-                // Frame k is due at k * period after the start.
-                if (m_nNextFrame * nNum * 1000 / nDen > nElapsed) return S_OK;
+                // Frame k is due at (k - first frame of this run) * period after the run's start.
+                if ((m_nNextFrame - m_nStartFrame) * nNum * 1000 / nDen > nElapsed) return S_OK;
                 StreamControl& stream = pCamcorder->Stream();
                 slot.bSend = stream.bSending;
                 slot.bDrop = stream.bSending && stream.nDropPending > 0;
@@ -142,7 +152,7 @@ public:
                 slot.request.nTimecode[1] = timeCode.nMinutes;
                 slot.request.nTimecode[2] = timeCode.nSeconds;
                 slot.request.nTimecode[3] = timeCode.nFrames;
-                AddElapsed(slot.request.recorded, m_nNextFrame * nNum * 1000 / nDen);
+                AddElapsed(slot.request.recorded, static_cast<uint64_t>(m_nStoppedMs) + m_nNextFrame * nNum * 1000 / nDen);
             }
             ++m_nNextFrame;
             if (!slot.bSend) continue;
@@ -166,9 +176,13 @@ public:
         return S_OK;
     }
 
+    // A stop ends the run: the next production (a new start or the next pump) restarts the
+    // stream clock instead of making every frame that fell due in between.
     HRESULT STDMETHODCALLTYPE StopStreaming() override {
         m_bRun = false;
         if (m_thread.joinable()) m_thread.join();
+        std::lock_guard lock(m_streamMutex);
+        if (m_bClockStarted) m_bRestartClock = true;
         return S_OK;
     }
 
@@ -214,6 +228,15 @@ private:
         return &bus.GetCamcorder(m_nIndex);
     }
 
+    // Milliseconds from the start of a run to its frame nFrames, in the camcorder's system.
+    uint64_t FrameMs(uint64_t nFrames) {
+        Bus& bus = Bus::Get();
+        auto busLock = bus.Lock();
+        Camcorder* pCamcorder = Connected(bus);
+        const bool b625 = pCamcorder != nullptr && pCamcorder->Settings().system == VideoSystem::Lines625;
+        return b625 ? nFrames * Period625Num * 1000 / Period625Den : nFrames * Period525Num * 1000 / Period525Den;
+    }
+
     static void AddElapsed(SYSTEMTIME& time, uint64_t nMs) {
         FILETIME ft;
         ::SystemTimeToFileTime(&time, &ft);
@@ -240,7 +263,10 @@ private:
     std::recursive_mutex m_streamMutex;
     IDVFrameSink* m_pSink = nullptr;
     bool m_bClockStarted = false;
-    DWORD m_dwStart = 0;
+    bool m_bRestartClock = false;
+    DWORD m_dwStart = 0;         // tick at the start of the current run
+    uint64_t m_nStartFrame = 0;  // first frame number of the current run
+    int64_t m_nStoppedMs = 0;    // time spent stopped, added to the recording time of later frames
     SYSTEMTIME m_startTime{};
     uint64_t m_nNextFrame = 0;
     std::atomic<LONG> m_nDropped{0};

@@ -14,8 +14,6 @@ namespace {
 constexpr int VideoOutput = 0;
 constexpr int InterleavedOutput = 1;
 constexpr ULONG FrameBytes625 = 144000;
-constexpr REFERENCE_TIME UnitsPerMillisecond = 10000;
-constexpr int64_t BacklogSlackFrames = 2;  // frames a start may bring beyond the time elapsed
 
 class DVDeviceFilter final : public FilterBase, public IAMDroppedFrames, public devices::IDVFrameSink {
 public:
@@ -81,13 +79,6 @@ public:
             return;
         }
         const REFERENCE_TIME rtPeriod = nBytes == FrameBytes625 ? FramePeriod625 : FramePeriod525;
-        // The bus hands over, at a new start, the frames it made while nobody listened; more frames
-        // than the time since the start allows are that backlog and are not this run's picture.
-        const auto rtSinceStart = static_cast<REFERENCE_TIME>(::GetTickCount() - m_dwStreamStart) * UnitsPerMillisecond;
-        if (++m_nSinceStart > rtSinceStart / rtPeriod + BacklogSlackFrames) {
-            m_bRestart = true;
-            return;
-        }
         Sample sample;
         sample.pData = pFrame;
         sample.nSize = nBytes;
@@ -120,8 +111,6 @@ protected:
         m_lDroppedBase = lDropped;
         // A filter that only takes frames towards the camcorder makes none.
         if (!FindPin(PINDIR_OUTPUT, VideoOutput)->IsConnected() && !FindPin(PINDIR_OUTPUT, InterleavedOutput)->IsConnected()) return S_OK;
-        m_dwStreamStart = ::GetTickCount();
-        m_nSinceStart = 0;
         m_spSource->SetFrameSink(this);
         return m_spSource->StartStreaming();
     }
@@ -134,8 +123,6 @@ private:
     devices::ComPtr<IUnknown> m_spDevice;
     devices::ComPtr<devices::IDVStreamSource> m_spSource;
     std::atomic<bool> m_bRestart{true};
-    DWORD m_dwStreamStart = 0;
-    int64_t m_nSinceStart = 0;
     REFERENCE_TIME m_rtBase = 0;
     uint64_t m_nBaseFrame = 0;
     std::atomic<long> m_lDroppedBase{0};
