@@ -21,6 +21,8 @@ namespace {
 
 constexpr ULONG FrameBytes525 = 120000;  // 10 DIF sequences of 150 blocks of 80 bytes
 constexpr ULONG FrameBytes625 = 144000;  // 12 DIF sequences
+constexpr ULONG AudioRate48k = 48000;
+constexpr ULONG AudioRate32k = 32000;
 // Frame periods as fractions of a second: 1001/30000 (29.97 Hz) and 1/25.
 constexpr uint64_t Period525Num = 1001, Period525Den = 30000;
 constexpr uint64_t Period625Num = 1, Period625Den = 25;
@@ -213,6 +215,16 @@ public:
         Camcorder* pCamcorder = Connected(bus);
         if (pCamcorder == nullptr) return HRESULT_FROM_WIN32(ERROR_DEV_NOT_EXIST);
         *pnBytes = pCamcorder->Settings().system == VideoSystem::Lines625 ? FrameBytes625 : FrameBytes525;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetAudioRate(ULONG* pnSamplesPerSec) override {
+        if (pnSamplesPerSec == nullptr) return E_POINTER;
+        Bus& bus = Bus::Get();
+        auto lock = bus.Lock();
+        Camcorder* pCamcorder = Connected(bus);
+        if (pCamcorder == nullptr) return HRESULT_FROM_WIN32(ERROR_DEV_NOT_EXIST);
+        *pnSamplesPerSec = pCamcorder->Settings().audio == AudioMode::Pcm32k12 ? AudioRate32k : AudioRate48k;
         return S_OK;
     }
 

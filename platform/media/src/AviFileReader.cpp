@@ -29,6 +29,18 @@ HRESULT AviFileReader::Open(const std::wstring& strPath) {
     return S_OK;
 }
 
+DWORD AviFileReader::DVAudioRate() const {
+    avi::AudioFormat format;
+    const avi::StreamInfo& video = m_parser.Streams()[static_cast<size_t>(m_parser.VideoStream())];
+    if (video.bHasDvInfo && avi::AudioFormatFromDvInfo(video.dvInfo, &format)) return format.nSamplesPerSec;
+    std::vector<uint8_t> vecFrame;
+    for (uint32_t n = 0; n < FrameCount(); ++n) {
+        if (!ReadFrame(n, vecFrame)) continue;  // dropped
+        return avi::ReadDvAudioFormat(vecFrame, &format) ? format.nSamplesPerSec : 0;
+    }
+    return 0;
+}
+
 double AviFileReader::FrameRate() const {
     const avi::VideoSystem system = m_parser.GetVideoSystem();
     return static_cast<double>(avi::FrameRateNumerator(system)) / avi::FrameRateDenominator(system);

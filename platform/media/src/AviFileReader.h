@@ -25,6 +25,9 @@ public:
     // False for a dropped frame or one that cannot be read.
     bool ReadFrame(uint32_t nFrame, std::vector<uint8_t>& vecFrame) const;
 
+    // Rate of the audio inside the DV frames (the DVINFO of a Type 1 stream, else the first frame
+    // that holds it); 0 when the file names none.
+    DWORD DVAudioRate() const;
     bool HasAudio() const { return m_parser.AudioStream() >= 0 && m_wave.nBlockAlign > 0; }
     const WAVEFORMATEX& AudioFormat() const { return m_wave; }
     size_t AudioChunkCount() const { return m_vecAudioStart.size(); }

@@ -93,7 +93,9 @@ public:
     HRESULT GetOutputType(int nOutput, MediaType& mt) override {
         if (!m_spReader) return VFW_E_NOT_CONNECTED;
         if (nOutput == 0) {
-            mt = MakeDVType(m_spReader->AviType() == 1 ? MEDIATYPE_Interleaved : MEDIATYPE_Video, m_spReader->Is625());
+            const bool bType1 = m_spReader->AviType() == 1;
+            mt = bType1 ? MakeDVType(MEDIATYPE_Interleaved, m_spReader->Is625(), m_spReader->DVAudioRate())
+                        : MakeDVType(MEDIATYPE_Video, m_spReader->Is625());
             return S_OK;
         }
         if (!m_spReader->HasAudio()) return VFW_E_NOT_FOUND;

@@ -58,7 +58,14 @@ public:
         ULONG nBytes = 0;
         const HRESULT hr = m_spSource->GetFrameSize(&nBytes);
         if (FAILED(hr)) return hr;  // the camcorder is gone
-        mt = MakeDVType(nOutput == VideoOutput ? MEDIATYPE_Video : MEDIATYPE_Interleaved, nBytes == FrameBytes625);
+        if (nOutput == VideoOutput) {
+            mt = MakeDVType(MEDIATYPE_Video, nBytes == FrameBytes625);
+            return S_OK;
+        }
+        // The interleaved stream names the rate the camcorder's sound has now.
+        ULONG nRate = 0;
+        if (FAILED(m_spSource->GetAudioRate(&nRate))) nRate = 0;
+        mt = MakeDVType(MEDIATYPE_Interleaved, nBytes == FrameBytes625, nRate);
         return S_OK;
     }
     bool IsLiveSource() const override { return true; }

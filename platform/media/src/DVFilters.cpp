@@ -1,7 +1,8 @@
-// The DV filters: the splitter (interleaved DV into DV video and 16-bit stereo PCM), the muxer
-// (DV video and PCM into interleaved DV) and the video decoder (DV into 24-bit pictures at full,
-// half, quarter or eighth size).
+// The DV filters: the splitter (interleaved DV into DV video and 16-bit stereo PCM at the DV
+// audio's own rate), the muxer (DV video and PCM into interleaved DV) and the video decoder (DV
+// into 24-bit pictures at full, half, quarter or eighth size).
 #include "Engine.h"
+#include "RateConverter.h"
 
 #include "dv/Audio.h"
 #include "dv/Decoder.h"
@@ -12,29 +13,58 @@
 namespace media {
 namespace {
 
-constexpr DWORD SplitterAudioRate = 48000;  // what the splitter's audio output always carries
+constexpr DWORD DefaultAudioRate = 48000;  // the splitter's audio when the DV type names no rate
 constexpr WORD StereoChannels = 2;
 constexpr size_t MuxerAudioLimit = 48000 * StereoChannels;  // one second of queued samples
+constexpr size_t FrameBytes625 = 144000;
+// Frame periods as fractions of a second: 1001/30000 and 1/25.
+constexpr uint64_t Period525Num = 1001, Period525Den = 30000;
+constexpr uint64_t Period625Num = 1, Period625Den = 25;
+// A gap larger than this is a restart of the source, not frames it lost (as in the AVI mux).
+constexpr int64_t MaxLostRun = 25 * 60 * 60;
 
 bool IsDVInput(const MediaType& mt) {
     return IsDVType(mt, MEDIATYPE_Interleaved) || IsDVType(mt, MEDIATYPE_Video);
 }
 
-// Two channels out of an extracted frame, resampled to the output rate when the frame's differs.
-void ToStereo(const dv::AudioFrame& audio, DWORD nOutRate, std::vector<int16_t>& vecOut) {
+// The first channel pair of an extracted frame as interleaved stereo (mono doubled).
+void FirstPair(const dv::AudioFrame& audio, std::vector<int16_t>& vecOut) {
     vecOut.clear();
-    if (audio.nSamples <= 0 || audio.nChannels < 1 || audio.nRate <= 0) return;
-    const size_t nIn = static_cast<size_t>(audio.nSamples);
-    const size_t nOut = nIn * nOutRate / static_cast<size_t>(audio.nRate);
-    vecOut.resize(nOut * StereoChannels);
-    for (size_t n = 0; n < nOut; ++n) {
-        const size_t nSrc = std::min(nIn - 1, n * static_cast<size_t>(audio.nRate) / nOutRate);
-        const int16_t* pFrom = &audio.samples[nSrc * static_cast<size_t>(audio.nChannels)];
+    if (audio.nSamples <= 0 || audio.nChannels < 1) return;
+    const size_t nSamples = static_cast<size_t>(audio.nSamples);
+    const size_t nStride = static_cast<size_t>(audio.nChannels);
+    vecOut.resize(nSamples * StereoChannels);
+    for (size_t n = 0; n < nSamples; ++n) {
+        const int16_t* pFrom = &audio.samples[n * nStride];
         vecOut[n * 2] = pFrom[0];
-        vecOut[n * 2 + 1] = audio.nChannels > 1 ? pFrom[1] : pFrom[0];
+        vecOut[n * 2 + 1] = nStride > 1 ? pFrom[1] : pFrom[0];
     }
 }
 
+// Samples per frame at a rate, carrying the fraction from frame to frame (1601.6 at 48 kHz in
+// the 525-line system gives 1601 or 1602).
+class FrameSamples {
+public:
+    void Reset() { m_nCarry = 0; }
+    size_t Next(uint32_t nRate, bool b625) {
+        const uint64_t nNum = b625 ? Period625Num : Period525Num;
+        const uint64_t nDen = b625 ? Period625Den : Period525Den;
+        m_nCarry += static_cast<uint64_t>(nRate) * nNum;
+        const uint64_t nSamples = m_nCarry / nDen;
+        m_nCarry %= nDen;
+        return static_cast<size_t>(nSamples);
+    }
+
+private:
+    uint64_t m_nCarry = 0;
+};
+
+// Interleaved DV in, DV video (out 0) and 16-bit stereo PCM (out 1) out. The audio output has the
+// rate of the stream's own audio as its type names it when the pins connect; 12-bit four-channel
+// audio gives its first channel pair. Within one run the PCM keeps to that rate whatever the
+// frames carry: frames whose audio has another rate (the camcorder switched its audio mode) are
+// converted to it, and frames that were lost on the way or hold no audio give silence of their
+// length, so that the sound stays as long as the picture.
 class DVSplitter final : public FilterBase {
 public:
     DVSplitter() : FilterBase(CLSID_DVSplitter) {
@@ -49,7 +79,12 @@ public:
     HRESULT GetOutputType(int nOutput, MediaType& mt) override {
         const Pin* pIn = FindPin(PINDIR_INPUT, 0);
         if (!pIn->IsConnected()) return VFW_E_NOT_CONNECTED;
-        mt = nOutput == 0 ? MakeDVType(MEDIATYPE_Video, DVTypeIs625(pIn->Type())) : MakePcmType(SplitterAudioRate, StereoChannels);
+        if (nOutput == 0) {
+            mt = MakeDVType(MEDIATYPE_Video, DVTypeIs625(pIn->Type()));
+            return S_OK;
+        }
+        const DWORD nRate = DVTypeAudioRate(pIn->Type());
+        mt = MakePcmType(nRate != 0 ? nRate : DefaultAudioRate, StereoChannels);
         return S_OK;
     }
 
@@ -58,19 +93,84 @@ public:
         const Pin* pVideo = FindPin(PINDIR_OUTPUT, 0);
         const Pin* pAudio = FindPin(PINDIR_OUTPUT, 1);
         if (pVideo->IsConnected()) pVideo->Deliver(sample);
-        if (pAudio->IsConnected() && dv::ExtractAudio({sample.pData, sample.nSize}, m_audio) == dv::Result::Ok) {
-            ToStereo(m_audio, SplitterAudioRate, m_vecPcm);
-            Sample pcm = sample;
-            pcm.pData = reinterpret_cast<const uint8_t*>(m_vecPcm.data());
-            pcm.nSize = m_vecPcm.size() * sizeof(int16_t);
-            if (pcm.nSize > 0) pAudio->Deliver(pcm);
-        }
+        if (pAudio->IsConnected()) DeliverAudio(*pAudio, sample);
+        return S_OK;
+    }
+
+    void EndFlush(int nInput) override {
+        StartRun();
+        FilterBase::EndFlush(nInput);
+    }
+
+protected:
+    HRESULT OnPause(FILTER_STATE from) override {
+        if (from == State_Stopped) StartRun();
         return S_OK;
     }
 
 private:
+    void StartRun() {
+        m_converter.Reset();
+        m_frameSamples.Reset();
+        m_nLastFrame = -1;
+    }
+
+    void DeliverAudio(const Pin& audioPin, const Sample& sample) {
+        const WAVEFORMATEX* pWfx = audioPin.Type().WaveFormat();
+        if (pWfx == nullptr) return;
+        const uint32_t nOutRate = pWfx->nSamplesPerSec;
+        const bool b625 = sample.nSize == FrameBytes625;
+        if (sample.bDiscontinuity) StartRun();
+        const int64_t nLost = m_nLastFrame >= 0 && sample.nMediaTime > m_nLastFrame + 1 ? sample.nMediaTime - m_nLastFrame - 1 : 0;
+        if (nLost > 0 && nLost <= MaxLostRun) {
+            const REFERENCE_TIME rtPeriod = sample.rtStop - sample.rtStart;
+            for (int64_t n = nLost; n > 0; --n) {
+                Sample silence = sample;
+                silence.rtStart = sample.rtStart - n * rtPeriod;
+                silence.rtStop = silence.rtStart + rtPeriod;
+                silence.bDiscontinuity = false;
+                DeliverSilence(audioPin, silence, m_frameSamples.Next(nOutRate, b625));
+            }
+            m_converter.Reset();
+        }
+        if (sample.nMediaTime >= 0) m_nLastFrame = sample.nMediaTime;
+
+        const size_t nWanted = m_frameSamples.Next(nOutRate, b625);
+        if (dv::ExtractAudio({sample.pData, sample.nSize}, m_audio) != dv::Result::Ok || m_audio.nSamples <= 0) {
+            m_converter.Reset();
+            DeliverSilence(audioPin, sample, nWanted);
+            return;
+        }
+        FirstPair(m_audio, m_vecPair);
+        if (static_cast<uint32_t>(m_audio.nRate) == nOutRate) {
+            m_converter.Reset();
+            m_vecPcm.swap(m_vecPair);
+        } else {
+            m_vecPcm.clear();
+            m_converter.Convert(m_vecPair.data(), m_vecPair.size() / StereoChannels, static_cast<uint32_t>(m_audio.nRate), nOutRate, m_vecPcm);
+        }
+        Send(audioPin, sample);
+    }
+
+    void DeliverSilence(const Pin& audioPin, const Sample& sample, size_t nSamples) {
+        m_vecPcm.assign(nSamples * StereoChannels, 0);
+        Send(audioPin, sample);
+    }
+
+    void Send(const Pin& audioPin, const Sample& sample) {
+        if (m_vecPcm.empty()) return;
+        Sample pcm = sample;
+        pcm.pData = reinterpret_cast<const uint8_t*>(m_vecPcm.data());
+        pcm.nSize = m_vecPcm.size() * sizeof(int16_t);
+        audioPin.Deliver(pcm);
+    }
+
     dv::AudioFrame m_audio;
+    std::vector<int16_t> m_vecPair;
     std::vector<int16_t> m_vecPcm;
+    RateConverter m_converter;
+    FrameSamples m_frameSamples;
+    int64_t m_nLastFrame = -1;
 };
 
 class DVMuxer final : public FilterBase {
@@ -91,7 +191,9 @@ public:
     HRESULT GetOutputType(int, MediaType& mt) override {
         const Pin* pVideo = FindPin(PINDIR_INPUT, 0);
         if (!pVideo->IsConnected()) return VFW_E_NOT_CONNECTED;
-        mt = MakeDVType(MEDIATYPE_Interleaved, DVTypeIs625(pVideo->Type()));
+        const Pin* pAudio = FindPin(PINDIR_INPUT, 1);
+        const DWORD nRate = pAudio->IsConnected() ? pAudio->Type().WaveFormat()->nSamplesPerSec : 0;
+        mt = MakeDVType(MEDIATYPE_Interleaved, DVTypeIs625(pVideo->Type()), nRate);
         return S_OK;
     }
 
@@ -140,6 +242,8 @@ private:
         if (!pack) return;
         auto source = dv::ParseAudioSourcePack(*pack);
         if (!source) return;
+        // Queued audio of another rate than the frame's cannot take its place.
+        if (static_cast<DWORD>(dv::SampleRateHz(source->rate)) != FindPin(PINDIR_INPUT, 1)->Type().WaveFormat()->nSamplesPerSec) return;
         source->nChannels = StereoChannels;
         source->quantization = dv::AudioQuantization::Linear16;
         const size_t nNeeded = static_cast<size_t>(source->nSamples) * StereoChannels;

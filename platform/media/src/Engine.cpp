@@ -1,8 +1,12 @@
 // Media types, pins and the filter base.
 #include "Engine.h"
 
+#include "dv/Audio.h"
+#include "dv/Packs.h"
+
 #include <chrono>
 #include <cstring>
+#include <optional>
 
 namespace media {
 namespace {
@@ -12,6 +16,45 @@ constexpr int DVFrameWidth = 720;
 constexpr int DVHeight525 = 480;
 constexpr int DVHeight625 = 576;
 constexpr DWORD DVBitRate = 28800000;  // about 3.6 MB/s of DV frames
+
+// The DVINFO that may follow a DV type's video-info block: six pack DWORDs (AAUX source and
+// control of both channel pairs, VAUX source and control) and two reserved. A pack DWORD holds
+// the pack's four data bytes from its low byte up; FFFFFFFFh is "no information".
+namespace dvinfo {
+constexpr size_t Size = 32;
+constexpr size_t AudioSourceOffset = 0;  // dwDVAAuxSrc
+constexpr DWORD NoInfo = 0xFFFFFFFF;
+}  // namespace dvinfo
+
+std::optional<dv::SampleRate> SampleRateOf(DWORD nHz) {
+    switch (nHz) {
+    case 48000: return dv::SampleRate::Rate48k;
+    case 44100: return dv::SampleRate::Rate44k1;
+    case 32000: return dv::SampleRate::Rate32k;
+    default: return std::nullopt;
+    }
+}
+
+void PutDword(uint8_t* p, DWORD dw) {
+    for (int n = 0; n < 4; ++n) p[n] = static_cast<uint8_t>(dw >> (8 * n));
+}
+
+DWORD GetDword(const uint8_t* p) {
+    return static_cast<DWORD>(p[0]) | static_cast<DWORD>(p[1]) << 8 | static_cast<DWORD>(p[2]) << 16 | static_cast<DWORD>(p[3]) << 24;
+}
+
+// A DVINFO whose only pack is the AAUX source of 16-bit stereo at the rate.
+void AppendDVInfo(MediaType& mt, bool b625Lines, dv::SampleRate rate) {
+    dv::AudioSource source;
+    source.system = b625Lines ? dv::System::System625_50 : dv::System::System525_60;
+    source.rate = rate;
+    source.nSamples = dv::LockedSamplesPerFrame(source.system, rate, 0);
+    const dv::Pack pack = dv::MakeAudioSourcePack(source);
+    const size_t nAt = mt.vecFormat.size();
+    mt.vecFormat.resize(nAt + dvinfo::Size);
+    for (size_t n = 0; n < dvinfo::Size; n += 4) PutDword(&mt.vecFormat[nAt + n], dvinfo::NoInfo);
+    std::memcpy(&mt.vecFormat[nAt + dvinfo::AudioSourceOffset], &pack[1], 4);
+}
 
 class PinEnumerator final : public IEnumPins {
 public:
@@ -94,11 +137,24 @@ static MediaType MakeVideoInfoType(const GUID& major, const GUID& sub, int nWidt
     return mt;
 }
 
-MediaType MakeDVType(const GUID& major, bool b625Lines) {
+MediaType MakeDVType(const GUID& major, bool b625Lines, DWORD nAudioRate) {
     const int nHeight = b625Lines ? DVHeight625 : DVHeight525;
     const DWORD dwFrame = b625Lines ? 144000 : 120000;
-    return MakeVideoInfoType(major, MEDIASUBTYPE_dvsd, DVFrameWidth, nHeight, 24, FourCCdvsd, dwFrame,
-                             b625Lines ? FramePeriod625 : FramePeriod525, DVBitRate);
+    MediaType mt = MakeVideoInfoType(major, MEDIASUBTYPE_dvsd, DVFrameWidth, nHeight, 24, FourCCdvsd, dwFrame,
+                                     b625Lines ? FramePeriod625 : FramePeriod525, DVBitRate);
+    if (const auto rate = SampleRateOf(nAudioRate)) AppendDVInfo(mt, b625Lines, *rate);
+    return mt;
+}
+
+DWORD DVTypeAudioRate(const MediaType& mt) {
+    if (mt.VideoInfo() == nullptr || mt.vecFormat.size() < sizeof(VIDEOINFOHEADER) + dvinfo::Size) return 0;
+    const uint8_t* pInfo = mt.vecFormat.data() + sizeof(VIDEOINFOHEADER);
+    const DWORD dwSource = GetDword(pInfo + dvinfo::AudioSourceOffset);
+    if (dwSource == dvinfo::NoInfo) return 0;
+    dv::Pack pack{dv::pack::kAudioSource};
+    std::memcpy(&pack[1], pInfo + dvinfo::AudioSourceOffset, 4);
+    const auto source = dv::ParseAudioSourcePack(pack);
+    return source ? static_cast<DWORD>(dv::SampleRateHz(source->rate)) : 0;
 }
 
 bool IsDVType(const MediaType& mt, const GUID& major) {

@@ -26,10 +26,15 @@ struct MediaType {
     const WAVEFORMATEX* WaveFormat() const;
 };
 
-// DV video and interleaved DV carry a video-info block with 720 x 480 or 576 and 'dvsd'.
-MediaType MakeDVType(const GUID& major, bool b625Lines);
+// DV video and interleaved DV carry a video-info block with 720 x 480 or 576 and 'dvsd'. When
+// the source knows the rate of the stream's audio (48000, 44100 or 32000 Hz), a DVINFO follows
+// the block whose AAUX source pack names it, so that the DV splitter's audio output can take the
+// stream's own rate when it connects.
+MediaType MakeDVType(const GUID& major, bool b625Lines, DWORD nAudioRate = 0);
 bool IsDVType(const MediaType& mt, const GUID& major);
 bool DVTypeIs625(const MediaType& mt);
+// The audio rate a DV type names; 0 when it names none.
+DWORD DVTypeAudioRate(const MediaType& mt);
 MediaType MakePcmType(DWORD nSamplesPerSec, WORD nChannels);
 MediaType MakeRgb24Type(int nWidth, int nHeight, REFERENCE_TIME rtFrame);
 // Bytes of a bottom-up 24-bit row padded to four bytes.

@@ -109,6 +109,9 @@ private:
                 m_bPreviewFull = false;
             }
             sample.pData = vecData.data();
+            // Preview samples are pictures to show, not the stream's numbered frames: the frames
+            // the preview skips are no losses for anything downstream.
+            sample.nMediaTime = -1;
             FindPin(PINDIR_OUTPUT, PreviewOutput)->Deliver(sample);
         }
     }

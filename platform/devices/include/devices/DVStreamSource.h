@@ -44,6 +44,8 @@ struct IDVStreamSource : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE ReceiveFrame(const uint8_t* pFrame, size_t nBytes) = 0;
     // Bytes of one frame of the current system (120,000 or 144,000).
     virtual HRESULT STDMETHODCALLTYPE GetFrameSize(ULONG* pnBytes) = 0;
+    // Sample rate of the current stream's audio (48,000 or 32,000 Hz).
+    virtual HRESULT STDMETHODCALLTYPE GetAudioRate(ULONG* pnSamplesPerSec) = 0;
 };
 
 // Replaces the maker of the frames' content (a moving pattern with a tone made by the DV codec);
