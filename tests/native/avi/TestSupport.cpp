@@ -28,12 +28,12 @@ std::uint8_t ToBcd(int v)
 }
 } // namespace
 
-Bytes MakeDvFrame(const FrameSpec& spec, std::uint32_t stamp)
+Bytes MakeDvFrame(const FrameRecipe& recipe, std::uint32_t stamp)
 {
-    Bytes f(avi::FrameSizeOf(spec.system), 0);
-    const bool b625 = spec.system == avi::VideoSystem::System625_50;
+    Bytes f(avi::FrameSizeOf(recipe.system), 0);
+    const bool b625 = recipe.system == avi::VideoSystem::System625_50;
     f[3] = b625 ? kDsf625 : 0;
-    const std::uint8_t smp = spec.nSampleRate == 44100 ? 1 : spec.nSampleRate == 32000 ? 2 : 0;
+    const std::uint8_t smp = recipe.nSampleRate == 44100 ? 1 : recipe.nSampleRate == 32000 ? 2 : 0;
     const std::size_t sequences = b625 ? 12 : 10;
     for (std::size_t s = 0; s < sequences; ++s) {
         const std::size_t seq = s * avi::kDifSequenceSize;
@@ -45,13 +45,13 @@ Bytes MakeDvFrame(const FrameSpec& spec, std::uint32_t stamp)
     }
     // VAUX source (60h) at 448, source control (61h) at 453, pack 64h at 468 (DIF block 5).
     PutPack(f, 448, 0x60, {0xFF, 0xFF, static_cast<std::uint8_t>(b625 ? 0x20 : 0x00), 0xFF});
-    const std::uint8_t disp = spec.bWide ? 0x02 : 0x00; // BCSYS 0: DISP 2 is 16:9 full
+    const std::uint8_t disp = recipe.bWide ? 0x02 : 0x00; // BCSYS 0: DISP 2 is 16:9 full
     PutPack(f, 453, 0x61, {0xFF, disp, 0xFC, 0xFF});
-    PutPack(f, 468, 0x64, {0x00, static_cast<std::uint8_t>(spec.nFrameModeByte), 0x00, 0x00});
+    PutPack(f, 468, 0x64, {0x00, static_cast<std::uint8_t>(recipe.nFrameModeByte), 0x00, 0x00});
     // Subcode time code pack (13h) at 110.
-    const avi::Timecode& tc = spec.timecode;
+    const avi::Timecode& tc = recipe.timecode;
     PutPack(f, 110, 0x13,
-            {spec.bTimecodeUnknown ? std::uint8_t{0xFF} : ToBcd(tc.nFrames), ToBcd(tc.nSeconds), ToBcd(tc.nMinutes),
+            {recipe.bTimecodeUnknown ? std::uint8_t{0xFF} : ToBcd(tc.nFrames), ToBcd(tc.nSeconds), ToBcd(tc.nMinutes),
              ToBcd(tc.nHours)});
     avi::WriteLe32(f.data() + kStampOffset, stamp);
     return f;
@@ -147,13 +147,13 @@ std::vector<Bytes> FfmpegDvFrames(avi::VideoSystem system, int frames)
     return out;
 }
 
-avi::AviWriterOptions OptionsFor(avi::AviType type, const FrameSpec& spec)
+avi::AviWriterOptions OptionsFor(avi::AviType type, const FrameRecipe& recipe)
 {
     avi::AviWriterOptions o;
     o.type = type;
-    o.system = spec.system;
-    avi::ReadDvInfoFromFrame(MakeDvFrame(spec, 0), &o.dvInfo);
-    o.audio.nSamplesPerSec = spec.nSampleRate;
+    o.system = recipe.system;
+    avi::ReadDvInfoFromFrame(MakeDvFrame(recipe, 0), &o.dvInfo);
+    o.audio.nSamplesPerSec = recipe.nSampleRate;
     return o;
 }
 
@@ -161,7 +161,7 @@ Bytes FrameFor(const Recording& rec, std::uint32_t n)
 {
     if (!rec.realFrames.empty())
         return rec.realFrames[n % rec.realFrames.size()];
-    return MakeDvFrame(rec.spec, n);
+    return MakeDvFrame(rec.recipe, n);
 }
 
 avi::AviResult WriteRecording(avi::FileIo& file, const Recording& rec)

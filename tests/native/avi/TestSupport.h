@@ -15,7 +15,7 @@ namespace avitest {
 
 using Bytes = std::vector<std::uint8_t>;
 
-struct FrameSpec {
+struct FrameRecipe {
     avi::VideoSystem system = avi::VideoSystem::System525_60;
     bool bWide = false;
     int nFrameModeByte = 0x60;      // BCD frame mode of pack 64h
@@ -24,9 +24,9 @@ struct FrameSpec {
     bool bTimecodeUnknown = false;  // frame byte FFh
 };
 
-// A frame of the right size whose header, VAUX, AAUX and subcode packs carry the FrameSpec,
+// A frame of the right size whose header, VAUX, AAUX and subcode packs carry the FrameRecipe,
 // with the frame number stamped into its video area so tests can tell frames apart.
-Bytes MakeDvFrame(const FrameSpec& spec, std::uint32_t stamp);
+Bytes MakeDvFrame(const FrameRecipe& recipe, std::uint32_t stamp);
 std::uint32_t StampOf(const Bytes& frame);
 
 // Interleaved 16-bit stereo PCM for frame n: as many samples as the frame's share of a second.
@@ -50,13 +50,13 @@ struct Recording {
     std::vector<std::uint32_t> drops; // ascending
     std::uint32_t nFrames = 0;        // dropped ones included
     std::vector<Bytes> realFrames;    // when not empty, used in turn instead of hand-built ones
-    FrameSpec spec;
+    FrameRecipe recipe;
 };
 
 // Writes a whole recording (video, drops, and for Type 2 the audio after each frame).
 avi::AviResult WriteRecording(avi::FileIo& file, const Recording& rec);
 Bytes FrameFor(const Recording& rec, std::uint32_t n);
 
-avi::AviWriterOptions OptionsFor(avi::AviType type, const FrameSpec& spec);
+avi::AviWriterOptions OptionsFor(avi::AviType type, const FrameRecipe& recipe);
 
 } // namespace avitest

@@ -44,7 +44,7 @@ std::vector<Bytes> BaseFiles()
     }
     // A few real frames in a Type 1 file, for the DV readers in repair.
     Recording rec;
-    rec.options = OptionsFor(AviType::Type1, rec.spec);
+    rec.options = OptionsFor(AviType::Type1, rec.recipe);
     rec.nFrames = 4;
     rec.drops = {1};
     avi::MemoryFile real;
@@ -145,7 +145,7 @@ TEST(BadInput, HandBuiltTraps)
     // A super index whose entries all point at one huge standard index, and one pointing at
     // itself: both must end quickly.
     Recording rec;
-    rec.options = OptionsFor(AviType::Type1, rec.spec);
+    rec.options = OptionsFor(AviType::Type1, rec.recipe);
     rec.nFrames = 2;
     avi::MemoryFile file;
     ASSERT_EQ(WriteRecording(file, rec), AviResult::Ok);

@@ -98,8 +98,8 @@ void CheckCutFile(avi::MemoryFile& cut, const Recording& rec, std::uint32_t fram
 Recording CrashRecording(AviType type)
 {
     Recording rec;
-    rec.spec.system = VideoSystem::System625_50;
-    rec.options = OptionsFor(type, rec.spec);
+    rec.recipe.system = VideoSystem::System625_50;
+    rec.options = OptionsFor(type, rec.recipe);
     rec.options.nSegmentBytes = 512 * 1024; // a segment switch every three or four frames
     rec.options.nCheckpointFrames = 5;
     rec.nFrames = 40;
@@ -358,8 +358,8 @@ TEST(KilledWriter, EveryKilledRecordingReadsAndRepairs)
     int kills = 0;
     for (int round = 0; round < 24; ++round) {
         Recording rec;
-        rec.spec.system = round % 2 ? VideoSystem::System625_50 : VideoSystem::System525_60;
-        rec.options = OptionsFor(round % 3 ? AviType::Type2 : AviType::Type1, rec.spec);
+        rec.recipe.system = round % 2 ? VideoSystem::System625_50 : VideoSystem::System525_60;
+        rec.options = OptionsFor(round % 3 ? AviType::Type2 : AviType::Type1, rec.recipe);
         rec.options.nSegmentBytes = 1u << 20;
         rec.options.nCheckpointFrames = 10;
         rec.options.bSyncToDisk = false; // a killed process leaves the system's cache behind

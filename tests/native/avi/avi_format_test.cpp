@@ -64,21 +64,21 @@ TEST(DropGroups, DropsAreGroupedByTheSecondOfTheirTimecode)
 
 TEST(DvFrameFacts, TimecodeIsUnknownWithoutItsPackOrWithFrameByteFF)
 {
-    FrameSpec spec;
-    spec.timecode = {12, 34, 56, 23};
-    Bytes frame = MakeDvFrame(spec, 0);
+    FrameRecipe recipe;
+    recipe.timecode = {12, 34, 56, 23};
+    Bytes frame = MakeDvFrame(recipe, 0);
     avi::DvFrameFacts facts;
     avi::ReadDvFrameFacts(frame, &facts);
     EXPECT_EQ(facts.timecode, (Timecode{12, 34, 56, 23}));
 
-    spec.bTimecodeUnknown = true;
-    frame = MakeDvFrame(spec, 0);
+    recipe.bTimecodeUnknown = true;
+    frame = MakeDvFrame(recipe, 0);
     facts.timecode = Timecode{1, 1, 1, 1};
     avi::ReadDvFrameFacts(frame, &facts);
     EXPECT_EQ(facts.timecode, Timecode{});
 
-    spec.bTimecodeUnknown = false;
-    frame = MakeDvFrame(spec, 0);
+    recipe.bTimecodeUnknown = false;
+    frame = MakeDvFrame(recipe, 0);
     frame[110] = 0x14; // not the time code pack
     avi::ReadDvFrameFacts(frame, &facts);
     EXPECT_FALSE(facts.timecode.IsKnown());
@@ -86,7 +86,7 @@ TEST(DvFrameFacts, TimecodeIsUnknownWithoutItsPackOrWithFrameByteFF)
 
 TEST(DvFrameFacts, WideScreenFlagFollowsDisplayModeAndBroadcastSystem)
 {
-    Bytes frame = MakeDvFrame(FrameSpec{}, 0);
+    Bytes frame = MakeDvFrame(FrameRecipe{}, 0);
     struct Case {
         int bcsys, disp, wide;
     };
@@ -109,12 +109,12 @@ TEST(DvFrameFacts, WideScreenFlagFollowsDisplayModeAndBroadcastSystem)
 
 TEST(DvFrameFacts, FrameModeAndShortFrames)
 {
-    FrameSpec spec;
+    FrameRecipe recipe;
     for (const auto& [byte, mode] : std::vector<std::pair<int, int>>{{0x60, 60}, {0x30, 30}, {0x24, 24}, {0x25, 60}}) {
-        spec.nFrameModeByte = byte;
+        recipe.nFrameModeByte = byte;
         avi::DvFrameFacts facts;
         facts.nFrameMode = 0;
-        avi::ReadDvFrameFacts(MakeDvFrame(spec, 0), &facts);
+        avi::ReadDvFrameFacts(MakeDvFrame(recipe, 0), &facts);
         EXPECT_EQ(facts.nFrameMode, mode) << byte;
     }
     // A frame too short for the packs leaves the caller's presets alone.
@@ -131,10 +131,10 @@ TEST(DvFrameFacts, FrameModeAndShortFrames)
 
 TEST(DvPacks, DvInfoTakesThePacksOfBothAudioBlocksAndTheVaux)
 {
-    FrameSpec spec;
-    spec.system = VideoSystem::System625_50;
-    spec.nSampleRate = 32000;
-    const Bytes frame = MakeDvFrame(spec, 0);
+    FrameRecipe recipe;
+    recipe.system = VideoSystem::System625_50;
+    recipe.nSampleRate = 32000;
+    const Bytes frame = MakeDvFrame(recipe, 0);
     avi::disk::DvInfo info;
     ASSERT_TRUE(avi::ReadDvInfoFromFrame(frame, &info));
     EXPECT_EQ(info.dwDVAAuxSrc, 0x10E000D0u);  // data bytes D0 00 E0 10: 32 kHz, first audio block
@@ -163,14 +163,14 @@ TEST(DvPacks, DvInfoTakesThePacksOfBothAudioBlocksAndTheVaux)
 TEST(DvPacks, AudioRateOfEachSampleCode)
 {
     for (const std::uint32_t rate : {48000u, 44100u, 32000u}) {
-        FrameSpec spec;
-        spec.nSampleRate = rate;
+        FrameRecipe recipe;
+        recipe.nSampleRate = rate;
         avi::AudioFormat format;
-        ASSERT_TRUE(avi::ReadDvAudioFormat(MakeDvFrame(spec, 0), &format));
+        ASSERT_TRUE(avi::ReadDvAudioFormat(MakeDvFrame(recipe, 0), &format));
         EXPECT_EQ(format.nSamplesPerSec, rate);
         EXPECT_EQ(format.BlockAlign(), 4);
     }
-    Bytes frame = MakeDvFrame(FrameSpec{}, 0);
+    Bytes frame = MakeDvFrame(FrameRecipe{}, 0);
     for (std::size_t s = 0; s < 5; ++s)
         frame[s * avi::kDifSequenceSize + (6 + 16 * 3) * 80 + 3 + 4] = 3 << 3; // a reserved sample code
     avi::AudioFormat format;

@@ -46,9 +46,9 @@ bool DecodesCleanly(const std::filesystem::path& path, std::string* pErrors)
 Recording RealRecording(AviType type, VideoSystem system, std::uint32_t frames, std::vector<std::uint32_t> drops)
 {
     Recording rec;
-    rec.spec.system = system;
+    rec.recipe.system = system;
     rec.realFrames = FfmpegDvFrames(system, 30);
-    rec.options = OptionsFor(type, rec.spec);
+    rec.options = OptionsFor(type, rec.recipe);
     if (!rec.realFrames.empty())
         avi::ReadDvInfoFromFrame(rec.realFrames[0], &rec.options.dvInfo);
     rec.nFrames = frames;

@@ -42,11 +42,11 @@ TEST_P(RoundTrip, ParserGivesBackWhatWasWritten)
 {
     const RoundTripCase& c = GetParam();
     Recording rec;
-    rec.spec.system = c.system;
-    rec.spec.bWide = c.bWide;
-    rec.spec.nSampleRate = c.nRate;
-    rec.spec.timecode = {1, 2, 3, 4};
-    rec.options = OptionsFor(c.type, rec.spec);
+    rec.recipe.system = c.system;
+    rec.recipe.bWide = c.bWide;
+    rec.recipe.nSampleRate = c.nRate;
+    rec.recipe.timecode = {1, 2, 3, 4};
+    rec.options = OptionsFor(c.type, rec.recipe);
     rec.drops = c.drops;
     rec.nFrames = c.nFrames;
     avi::MemoryFile file;
@@ -128,8 +128,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(AviWriter, SeveralSegmentsKeepFrameOrderAndDrops)
 {
     Recording rec;
-    rec.spec.system = VideoSystem::System625_50;
-    rec.options = OptionsFor(AviType::Type2, rec.spec);
+    rec.recipe.system = VideoSystem::System625_50;
+    rec.options = OptionsFor(AviType::Type2, rec.recipe);
     rec.options.nSegmentBytes = 1u << 20; // about six frames with audio per segment
     rec.nFrames = 60;
     rec.drops = {0, 6, 7, 8, 25, 59};
@@ -197,7 +197,7 @@ TEST(AviWriter, FullStandardIndexContinuesInAnotherOne)
 TEST(AviWriter, FullSuperIndexRefusesMoreFramesButFileStaysValid)
 {
     Recording rec;
-    rec.options = OptionsFor(AviType::Type1, rec.spec);
+    rec.options = OptionsFor(AviType::Type1, rec.recipe);
     rec.options.nSegmentBytes = 512 * 1024; // four frames a segment
     rec.options.nSuperIndexEntries = 3;
     avi::MemoryFile file;
@@ -206,7 +206,7 @@ TEST(AviWriter, FullSuperIndexRefusesMoreFramesButFileStaysValid)
     AviResult hr = AviResult::Ok;
     std::uint32_t written = 0;
     for (; written < 100; ++written) {
-        hr = writer.WriteVideoFrame(MakeDvFrame(rec.spec, written));
+        hr = writer.WriteVideoFrame(MakeDvFrame(rec.recipe, written));
         if (hr != AviResult::Ok)
             break;
     }
@@ -223,7 +223,7 @@ TEST(AviWriter, CheckpointsDoNotChangeTheFinishedFile)
 {
     for (AviType type : {AviType::Type1, AviType::Type2}) {
         Recording rec;
-        rec.options = OptionsFor(type, rec.spec);
+        rec.options = OptionsFor(type, rec.recipe);
         rec.options.nSegmentBytes = 1u << 20;
         rec.nFrames = 50;
         rec.drops = {3, 4, 31};
@@ -241,7 +241,7 @@ TEST(AviWriter, CheckpointsDoNotChangeTheFinishedFile)
 TEST(AviWriter, HeaderHasTheLayoutTheFileReadersRelyOn)
 {
     Recording rec;
-    rec.options = OptionsFor(AviType::Type2, rec.spec);
+    rec.options = OptionsFor(AviType::Type2, rec.recipe);
     rec.nFrames = 3;
     avi::MemoryFile file;
     ASSERT_EQ(WriteRecording(file, rec), AviResult::Ok);
@@ -322,15 +322,15 @@ private:
 TEST(AviWriter, DiskFullIsReportedAndStops)
 {
     Recording rec;
-    rec.options = OptionsFor(AviType::Type1, rec.spec);
+    rec.options = OptionsFor(AviType::Type1, rec.recipe);
     FailingFile file(1u << 20);
     avi::AviWriter writer;
     ASSERT_EQ(writer.Open(file, rec.options), AviResult::Ok);
     AviResult hr = AviResult::Ok;
     for (std::uint32_t n = 0; n < 20 && hr == AviResult::Ok; ++n)
-        hr = writer.WriteVideoFrame(MakeDvFrame(rec.spec, n));
+        hr = writer.WriteVideoFrame(MakeDvFrame(rec.recipe, n));
     EXPECT_EQ(hr, AviResult::IoError);
-    EXPECT_EQ(writer.WriteVideoFrame(MakeDvFrame(rec.spec, 0)), AviResult::InvalidState);
+    EXPECT_EQ(writer.WriteVideoFrame(MakeDvFrame(rec.recipe, 0)), AviResult::InvalidState);
     EXPECT_EQ(writer.Finish(), AviResult::InvalidState);
 }
 
@@ -343,7 +343,7 @@ TEST(LargeFile, RecordingPastFourGibReadsBack)
     const char* dir = std::getenv("PLOVER_AVI_LARGE_DIR");
     const auto path = (dir ? std::filesystem::path(dir) : TempDir()) / "large-type2.avi";
     Recording rec;
-    rec.options = OptionsFor(AviType::Type2, rec.spec);
+    rec.options = OptionsFor(AviType::Type2, rec.recipe);
     rec.options.nCheckpointFrames = 0;
     rec.nFrames = 36000; // 20 minutes of 525/60 with audio: about 4.55 GB
     rec.drops = {0, 17000, 35999};
@@ -381,7 +381,7 @@ namespace {
 Bytes WrittenFile(AviType type, std::uint32_t frames, std::vector<std::uint32_t> drops, std::uint64_t segmentBytes = 1u << 30)
 {
     Recording rec;
-    rec.options = OptionsFor(type, rec.spec);
+    rec.options = OptionsFor(type, rec.recipe);
     rec.options.nSegmentBytes = segmentBytes;
     rec.nFrames = frames;
     rec.drops = std::move(drops);
@@ -581,9 +581,9 @@ TEST(FileReaderWalk, OurFilesGiveTheProgramsReadersTypeLengthDropsAndFirstFrame)
                           {AviType::Type1, VideoSystem::System625_50, {3, 129}, 1u << 20}};
     for (const Case& c : cases) {
         Recording rec;
-        rec.spec.system = c.system;
-        rec.spec.bWide = true;
-        rec.options = OptionsFor(c.type, rec.spec);
+        rec.recipe.system = c.system;
+        rec.recipe.bWide = true;
+        rec.options = OptionsFor(c.type, rec.recipe);
         rec.options.nSegmentBytes = c.segment;
         rec.nFrames = 130;
         rec.drops = c.drops;

@@ -34,10 +34,10 @@ std::filesystem::path WriteFile(const std::string& name, const Recording& rec)
 TEST(AviTool, InfoShowsTheFileAndItsDropsBySecond)
 {
     Recording rec;
-    rec.spec.bWide = true;
-    rec.spec.nFrameModeByte = 0x24;
-    rec.spec.timecode = {0, 12, 34, 5};
-    rec.options = OptionsFor(AviType::Type2, rec.spec);
+    rec.recipe.bWide = true;
+    rec.recipe.nFrameModeByte = 0x24;
+    rec.recipe.timecode = {0, 12, 34, 5};
+    rec.options = OptionsFor(AviType::Type2, rec.recipe);
     rec.nFrames = 130;
     rec.drops = {0, 1, 2, 29, 30, 31, 129};
     const auto path = WriteFile("info.avi", rec);
@@ -59,8 +59,8 @@ TEST(AviTool, InfoShowsTheFileAndItsDropsBySecond)
 TEST(AviTool, CheckAndRepairOfACutOffFile)
 {
     Recording rec;
-    rec.spec.system = VideoSystem::System625_50;
-    rec.options = OptionsFor(AviType::Type1, rec.spec);
+    rec.recipe.system = VideoSystem::System625_50;
+    rec.options = OptionsFor(AviType::Type1, rec.recipe);
     rec.options.nSegmentBytes = 1u << 20;
     rec.nFrames = 60;
     rec.drops = {10, 11, 55}; // 55 lies in the part that will be cut off

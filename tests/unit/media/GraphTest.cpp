@@ -125,7 +125,7 @@ TEST(FilterGraph, DisconnectBreaksOneSideAndNeedsAStoppedGraph) {
     EXPECT_EQ(VFW_E_NOT_STOPPED, spGraph->RemoveFilter(spSink.Get()));
     ASSERT_EQ(S_OK, spControl->Stop());
 
-    // The spec's order: the peer (input) first, then the output; nothing flows afterwards.
+    // The order that matters: the peer (input) first, then the output; nothing flows afterwards.
     ASSERT_EQ(S_OK, spGraph->Disconnect(PinOf(spSink.Get(), PINDIR_INPUT, 0)));
     ASSERT_EQ(S_OK, spGraph->Disconnect(PinOf(spSource.Get(), PINDIR_OUTPUT, 0)));
     EXPECT_EQ(S_FALSE, spGraph->Disconnect(PinOf(spSource.Get(), PINDIR_OUTPUT, 0)));
