@@ -47,9 +47,12 @@ public:
         return S_OK;
     }
 
+    // Samples are taken while the file is open, up to the mux's own stop: a frame whose video got
+    // past the stop of the filters upstream brings its audio too, and the file gets both.
     HRESULT Receive(int nInput, const Sample& sample) override {
-        if (!IsStreaming()) return VFW_E_WRONG_STATE;
+        if (m_bFlushing.load()) return VFW_E_WRONG_STATE;
         std::lock_guard lock(m_mtx);
+        if (m_pFile == nullptr) return VFW_E_WRONG_STATE;
         if (m_bFailed) return E_FAIL;
         avi::AviResult result = avi::AviResult::Ok;
         if (nInput == 0) result = WriteFrame(sample);
