@@ -5,7 +5,9 @@
 //
 //   plover-capture-oracle.exe OUTPUT-FOLDER
 //
-// Manifest lines: name type system audio-rate entries dropped-frame,... (or "-")
+// Manifest lines: name type system audio-rate entries dropped-frame,... (or "-"). The last
+// capture changes its audio mode on the way and goes on in a second file, as the record panel
+// does on the format event: the first file keeps 48 kHz throughout, the second has 32 kHz.
 #include "device/DeviceEvents.h"
 #include "devices/Bus.h"
 #include "devices/BusControl.h"
@@ -19,6 +21,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -64,14 +67,22 @@ void Pump(int nMs, const std::function<bool()>& fnDone = [] { return false; }) {
     }
 }
 
-// The record graph's host: the bus's first camcorder, always in camera mode with a tape.
+// The record graph's host: the bus's first camcorder, always in camera mode with a tape. It
+// counts the format events the DV grabber posts, as the main window would receive them.
 class OracleHost final : public GraphHost, public DeviceEventChannel {
 public:
     OracleHost() {
-        m_hWnd = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = WindowProc;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"PloverCaptureOracleHost";
+        ::RegisterClassW(&wc);
+        m_hWnd = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         m_nMessage = WM_DEVICE_EVENT;
     }
     ~OracleHost() override { ::DestroyWindow(m_hWnd); }
+    int FormatEvents() const { return m_nFormatEvents; }
     devices::ComPtr<devices::IBaseFilter> GetDVFilter() override {
         devices::ComPtr<devices::ICreateDevEnum> spDevEnum;
         devices::CoCreateInstance(devices::ClsidSystemDeviceEnum, nullptr, CLSCTX_ALL, devices::IID_ICreateDevEnum, spDevEnum.AsVoid());
@@ -86,6 +97,17 @@ public:
     void SetPcTapeState(int) override {}
     void NotifyEvent(int, LPARAM) override {}
     const DeviceEventChannel* EventChannel() override { return this; }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+        auto* pThis = reinterpret_cast<OracleHost*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+        if (pThis != nullptr && uMsg == WM_DEVICE_EVENT) {
+            if (wParam == EVENT_RECFORMAT) ++pThis->m_nFormatEvents;
+            return 0;
+        }
+        return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
+    }
+    int m_nFormatEvents = 0;
 };
 
 struct Capture {
@@ -93,39 +115,57 @@ struct Capture {
     int nType;
     bool b625;
     bool b32k;
+    // The camcorder switches to 32 kHz 12-bit sound during the capture, which goes on in this
+    // file when the format event arrives, as the record panel does.
+    const wchar_t* pszNextName;
 };
+
+// What the program's own reader finds in a file, as one manifest line.
+bool AddToManifest(const std::wstring& strFolder, const wchar_t* pszName, bool b625, bool b32k, FILE* pManifest) {
+    int nFormat = 0, nType = 0;
+    DWORD dwFrames = 0;
+    std::vector<DWORD> vecDrops;
+    if (!GetAVIDropInfo(strFolder + L"\\" + pszName, &nFormat, &nType, &dwFrames, &vecDrops)) return false;
+    std::string strDrops;
+    for (DWORD dwDrop : vecDrops) strDrops += (strDrops.empty() ? "" : ",") + std::to_string(dwDrop);
+    std::fprintf(pManifest, "%ls %d %d %d %lu %s\n", pszName, nType, b625 ? 625 : 525, b32k ? 32000 : 48000,
+                 static_cast<unsigned long>(dwFrames), strDrops.empty() ? "-" : strDrops.c_str());
+    return true;
+}
 
 bool Record(const Capture& capture, const std::wstring& strFolder, HWND hwndPreview, FILE* pManifest) {
     devices::Bus::Get().Reset(devices::BusScenario{});
     devices::ExecuteBusCommand(capture.b625 ? "system 625" : "system 525");
     devices::ExecuteBusCommand(capture.b32k ? "audio 32k" : "audio 48k");
-    const std::wstring strPath = strFolder + L"\\" + capture.pszName;
     OracleHost host;
     RecordGraph graph;
     if (FAILED(graph.InitGraph(static_cast<GraphHost*>(&host), hwndPreview))) return false;
     graph.SetRecordFormat(capture.nType);
-    graph.SetFilePath(strPath);
+    graph.SetFilePath(strFolder + L"\\" + capture.pszName);
     bool bOk = SUCCEEDED(graph.UpdateGraph()) && SUCCEEDED(graph.StartCapture());
     if (bOk) {
         Pump(RecordBeforeDropMs);
         devices::ExecuteBusCommand("drop " + std::to_string(DropsPerCapture));
         Pump(DropWaitMs, [&] { return graph.GetDroppedFrameCount() >= DropsPerCapture; });
         Pump(RecordAfterDropMs);
-        bOk = graph.GetDroppedFrameCount() == DropsPerCapture && SUCCEEDED(graph.StopCapture());
+        bOk = graph.GetDroppedFrameCount() == DropsPerCapture;
     }
+    if (bOk && capture.pszNextName != nullptr) {
+        devices::ExecuteBusCommand("audio 32k");
+        Pump(DropWaitMs, [&] { return host.FormatEvents() > 0; });
+        bOk = host.FormatEvents() > 0;
+        Pump(RecordAfterDropMs / 2);  // frames of the new mode reach the first file too
+        bOk = bOk && SUCCEEDED(graph.StopCapture());
+        graph.SetFilePath(strFolder + L"\\" + capture.pszNextName);
+        bOk = bOk && SUCCEEDED(graph.StartCapture());
+        Pump(RecordAfterDropMs);
+    }
+    bOk = bOk && SUCCEEDED(graph.StopCapture());
     graph.ExitGraph();
-    int nFormat = 0, nType = 0;
-    DWORD dwFrames = 0;
-    std::vector<DWORD> vecDrops;
-    if (!bOk || !GetAVIDropInfo(strPath, &nFormat, &nType, &dwFrames, &vecDrops)) {
-        std::fwprintf(stderr, L"capture %ls failed\n", capture.pszName);
-        return false;
-    }
-    std::string strDrops;
-    for (DWORD dwDrop : vecDrops) strDrops += (strDrops.empty() ? "" : ",") + std::to_string(dwDrop);
-    std::fprintf(pManifest, "%ls %d %d %d %lu %s\n", capture.pszName, nType, capture.b625 ? 625 : 525, capture.b32k ? 32000 : 48000,
-                 static_cast<unsigned long>(dwFrames), strDrops.empty() ? "-" : strDrops.c_str());
-    return true;
+    bOk = bOk && AddToManifest(strFolder, capture.pszName, capture.b625, capture.b32k, pManifest);
+    if (capture.pszNextName != nullptr) bOk = bOk && AddToManifest(strFolder, capture.pszNextName, capture.b625, true, pManifest);
+    if (!bOk) std::fwprintf(stderr, L"capture %ls failed\n", capture.pszName);
+    return bOk;
 }
 
 }  // namespace
@@ -143,9 +183,10 @@ int wmain(int argc, wchar_t** argv) {
     FILE* pManifest = _wfopen((strFolder + L"\\manifest.txt").c_str(), L"w");
     if (pManifest == nullptr) return 1;
     static const Capture Captures[] = {
-        {L"type1-525.avi", 1, false, false}, {L"type1-625.avi", 1, true, true},
-        {L"type2-525-48k.avi", 2, false, false}, {L"type2-525-32k.avi", 2, false, true},
-        {L"type2-625-48k.avi", 2, true, false}, {L"type2-625-32k.avi", 2, true, true},
+        {L"type1-525.avi", 1, false, false, nullptr},        {L"type1-625.avi", 1, true, true, nullptr},
+        {L"type2-525-48k.avi", 2, false, false, nullptr},    {L"type2-525-32k.avi", 2, false, true, nullptr},
+        {L"type2-625-48k.avi", 2, true, false, nullptr},     {L"type2-625-32k.avi", 2, true, true, nullptr},
+        {L"type2-625-switch.avi", 2, true, false, L"type2-625-switched.avi"},
     };
     int nFailed = 0;
     for (const Capture& capture : Captures)

@@ -71,7 +71,7 @@ while read -r name type system rate entries drops; do
     echo "checked $name: Type $type, $system lines, $rate Hz, $entries entries, dropped $drops"
 done < <(tr -d '\r' <"$out/manifest.txt")  # written in the program's text mode
 
-[ "$lines" = 6 ] || fail "the manifest lists $lines captures, expected 6"
+[ "$lines" = 8 ] || fail "the manifest lists $lines captures, expected 8"
 if [ "$failures" != 0 ]; then
     keep=1
     echo "$failures check(s) failed"
