@@ -56,47 +56,6 @@ void AppendDVInfo(MediaType& mt, bool b625Lines, dv::SampleRate rate) {
     std::memcpy(&mt.vecFormat[nAt + dvinfo::AudioSourceOffset], &pack[1], 4);
 }
 
-class PinEnumerator final : public IEnumPins {
-public:
-    PinEnumerator(FilterBase& filter, std::vector<Pin*> vecPins) : m_filter(filter), m_vecPins(std::move(vecPins)) {
-        m_filter.AddRef();
-    }
-    ~PinEnumerator() { m_filter.Release(); }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (ppv == nullptr) return E_POINTER;
-        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IEnumPins)) return HandOut(static_cast<IEnumPins*>(this), ppv);
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return m_ref.Add(); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG n = m_ref.Drop();
-        if (n == 0) delete this;
-        return n;
-    }
-    HRESULT STDMETHODCALLTYPE Next(ULONG cPins, IPin** ppPins, ULONG* pcFetched) override {
-        if (ppPins == nullptr) return E_POINTER;
-        ULONG n = 0;
-        while (n < cPins && m_nNext < m_vecPins.size()) {
-            ppPins[n] = m_vecPins[m_nNext++];
-            ppPins[n]->AddRef();
-            ++n;
-        }
-        if (pcFetched) *pcFetched = n;
-        return n == cPins ? S_OK : S_FALSE;
-    }
-    HRESULT STDMETHODCALLTYPE Reset() override {
-        m_nNext = 0;
-        return S_OK;
-    }
-
-private:
-    RefCount m_ref;
-    FilterBase& m_filter;
-    std::vector<Pin*> m_vecPins;
-    size_t m_nNext = 0;
-};
-
 }  // namespace
 
 // ---- media types ------------------------------------------------------------------------------
@@ -293,7 +252,7 @@ HRESULT FilterBase::GetClassID(CLSID* pClassID) {
 
 HRESULT FilterBase::EnumPins(IEnumPins** ppEnum) {
     if (ppEnum == nullptr) return E_POINTER;
-    *ppEnum = new PinEnumerator(*this, m_vecPins);
+    *ppEnum = new ComEnumerator<IEnumPins, IPin>(IID_IEnumPins, std::vector<IPin*>(m_vecPins.begin(), m_vecPins.end()));
     return S_OK;
 }
 

@@ -70,6 +70,52 @@ HRESULT HandOut(I* p, void** ppv) {
     return S_OK;
 }
 
+// An enumerator over a snapshot of items (pins, filters), each held with a reference while the
+// enumerator lives, so that the items outlast changes to the collection they came from.
+template <typename IEnum, typename Item>
+class ComEnumerator final : public IEnum {
+public:
+    ComEnumerator(REFIID iidEnum, std::vector<Item*> vecItems) : m_iid(iidEnum), m_vecItems(std::move(vecItems)) {
+        for (Item* p : m_vecItems) p->AddRef();
+    }
+    ~ComEnumerator() {
+        for (Item* p : m_vecItems) p->Release();
+    }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (ppv == nullptr) return E_POINTER;
+        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, m_iid)) return HandOut(static_cast<IEnum*>(this), ppv);
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return m_ref.Add(); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG n = m_ref.Drop();
+        if (n == 0) delete this;
+        return n;
+    }
+    HRESULT STDMETHODCALLTYPE Next(ULONG cItems, Item** ppItems, ULONG* pcFetched) override {
+        if (ppItems == nullptr) return E_POINTER;
+        ULONG n = 0;
+        while (n < cItems && m_nNext < m_vecItems.size()) {
+            ppItems[n] = m_vecItems[m_nNext++];
+            ppItems[n]->AddRef();
+            ++n;
+        }
+        if (pcFetched) *pcFetched = n;
+        return n == cItems ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Reset() override {
+        m_nNext = 0;
+        return S_OK;
+    }
+
+private:
+    RefCount m_ref;
+    const IID m_iid;
+    std::vector<Item*> m_vecItems;
+    size_t m_nNext = 0;
+};
+
 class FilterBase;
 
 // What a filter may ask of the graph it is in. Safe to call from streaming threads.

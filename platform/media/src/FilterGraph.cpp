@@ -20,48 +20,6 @@ struct GraphEvent {
     LONG_PTR nParam2;
 };
 
-class FilterEnumerator final : public IEnumFilters {
-public:
-    explicit FilterEnumerator(std::vector<IBaseFilter*> vecFilters) : m_vecFilters(std::move(vecFilters)) {
-        for (IBaseFilter* p : m_vecFilters) p->AddRef();
-    }
-    ~FilterEnumerator() {
-        for (IBaseFilter* p : m_vecFilters) p->Release();
-    }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (ppv == nullptr) return E_POINTER;
-        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IEnumFilters)) return HandOut(static_cast<IEnumFilters*>(this), ppv);
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return m_ref.Add(); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG n = m_ref.Drop();
-        if (n == 0) delete this;
-        return n;
-    }
-    HRESULT STDMETHODCALLTYPE Next(ULONG cFilters, IBaseFilter** ppFilter, ULONG* pcFetched) override {
-        if (ppFilter == nullptr) return E_POINTER;
-        ULONG n = 0;
-        while (n < cFilters && m_nNext < m_vecFilters.size()) {
-            ppFilter[n] = m_vecFilters[m_nNext++];
-            ppFilter[n]->AddRef();
-            ++n;
-        }
-        if (pcFetched) *pcFetched = n;
-        return n == cFilters ? S_OK : S_FALSE;
-    }
-    HRESULT STDMETHODCALLTYPE Reset() override {
-        m_nNext = 0;
-        return S_OK;
-    }
-
-private:
-    RefCount m_ref;
-    std::vector<IBaseFilter*> m_vecFilters;
-    size_t m_nNext = 0;
-};
-
 }  // namespace
 
 class FilterGraph final : public IGraphBuilder, public IMediaControl, public IMediaEventEx, public IMediaSeeking,
@@ -134,7 +92,7 @@ public:
     HRESULT STDMETHODCALLTYPE EnumFilters(IEnumFilters** ppEnum) override {
         if (ppEnum == nullptr) return E_POINTER;
         std::lock_guard lock(m_mtx);
-        *ppEnum = new FilterEnumerator(std::vector<IBaseFilter*>(m_vecFilters.begin(), m_vecFilters.end()));
+        *ppEnum = new ComEnumerator<IEnumFilters, IBaseFilter>(IID_IEnumFilters, std::vector<IBaseFilter*>(m_vecFilters.begin(), m_vecFilters.end()));
         return S_OK;
     }
 
