@@ -35,6 +35,7 @@ BOOL MainPanel::OnInitDialog() {
   if (m_settings.GetNewFolderCreate() == 1) CreateRecordingFolder();
 
   SizeToFrame();
+  ClearPlaceholderTexts();
   ::ShowWindow(GetDlgItem(IDC_MAIN_CLOSING_NOTICE), SW_HIDE);
   SetTimer(m_hWnd, kBlinkTimerId, kBlinkPeriodMs, nullptr);
 
@@ -121,6 +122,14 @@ void MainPanel::SizeToFrame() {
   GetClientRect(m_hWnd, &client);
   SetWindowPos(m_hWnd, nullptr, 0, 0, 2 * frameWidth - client.right, 2 * frameHeight - client.bottom,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainPanel::ClearPlaceholderTexts() {
+  // Items whose caption starts with "!" only reserve a place for the skin; their text never shows.
+  for (HWND item = GetWindow(m_hWnd, GW_CHILD); item != nullptr; item = GetWindow(item, GW_HWNDNEXT)) {
+    wchar_t first[2] = {};
+    if (::GetWindowTextW(item, first, 2) > 0 && first[0] == L'!') ::SetWindowTextW(item, L"");
+  }
 }
 
 void MainPanel::CreateRecordingFolder() {

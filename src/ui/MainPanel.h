@@ -33,6 +33,7 @@ class MainPanel : public framework::Dialog {
 
   void EditSystemMenu();
   void SizeToFrame();
+  void ClearPlaceholderTexts();
   void CreateRecordingFolder();
   void RunStartupFolderCheck();
   void OpenAboutBox();
