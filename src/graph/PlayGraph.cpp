@@ -7,6 +7,7 @@
 #include "files/AviInspection.h"
 
 #include <cmath>
+#include <span>
 #include <tuple>
 
 using namespace media;
@@ -122,14 +123,21 @@ HRESULT PlayGraph::MakePlayGraphForType1() {
     const std::pair<IBaseFilter*, IBaseFilter*> chain[] = {{f.spSource.Get(), f.spSplitter.Get()},     {f.spSplitter.Get(), f.spInfTee.Get()},
                                                            {f.spInfTee.Get(), f.spDvSplitter.Get()},   {f.spDvSplitter.Get(), f.spGrabber.Get()},
                                                            {f.spGrabber.Get(), f.spDecoder.Get()},     {f.spDecoder.Get(), f.spRenderer.Get()}};
-    for (const auto& [pOut, pIn] : chain) {
-        hr = ConnectFilter(m_spGraph.Get(), pOut, 0, pIn, 0);
-        if (TRACE_FAILED_HR(hr, "ConnectFilter")) return hr;
-    }
+    hr = ConnectChain(chain);
+    if (FAILED(hr)) return hr;
     if (f.spSound) ConnectFilter(m_spGraph.Get(), f.spDvSplitter.Get(), 1, f.spSound.Get(), 0);
     hr = ShowPreviewWindow(TRUE);
     TRACE_FAILED_HR(hr, "ShowPreviewWindow");
     return hr;
+}
+
+// Connects each pair's first output to its second's first input, in order; the first failure ends it.
+HRESULT PlayGraph::ConnectChain(std::span<const std::pair<media::IBaseFilter*, media::IBaseFilter*>> chain) {
+    for (const auto& [pOut, pIn] : chain) {
+        const HRESULT hr = ConnectFilter(m_spGraph.Get(), pOut, 0, pIn, 0);
+        if (TRACE_FAILED_HR(hr, "ConnectFilter")) return hr;
+    }
+    return S_OK;
 }
 
 HRESULT PlayGraph::MakePlayGraphForType2() {
@@ -155,10 +163,8 @@ HRESULT PlayGraph::MakePlayGraphForType2() {
                                                            {f.spSplitter.Get(), f.spGrabber.Get()},
                                                            {f.spGrabber.Get(), f.spDecoder.Get()},
                                                            {f.spDecoder.Get(), f.spRenderer.Get()}};
-    for (const auto& [pOut, pIn] : chain) {
-        hr = ConnectFilter(m_spGraph.Get(), pOut, 0, pIn, 0);
-        if (TRACE_FAILED_HR(hr, "ConnectFilter")) return hr;
-    }
+    hr = ConnectChain(chain);
+    if (FAILED(hr)) return hr;
     if (f.spSound) ConnectFilter(m_spGraph.Get(), f.spSplitter.Get(), 1, f.spSound.Get(), 0);
     hr = ShowPreviewWindow(TRUE);
     TRACE_FAILED_HR(hr, "ShowPreviewWindow");

@@ -8,7 +8,9 @@
 #include "graph/SampleCallbacks.h"
 
 #include <memory>
+#include <span>
 #include <string>
+#include <utility>
 
 class PlayGraph : public BaseGraph {
 public:
@@ -47,6 +49,8 @@ public:
     LRESULT OnGraphNotify(WPARAM wParam, LPARAM lParam) override;
 
 private:
+    HRESULT ConnectChain(std::span<const std::pair<media::IBaseFilter*, media::IBaseFilter*>> chain);
+
     struct Type1Filters {
         MediaPtr<media::IBaseFilter> spSource, spSplitter, spInfTee, spDvSplitter, spGrabber, spDecoder, spRenderer, spSound, spDV;
     };
