@@ -1,0 +1,35 @@
+// A static text with its own font and colours; transparent by default, so the skin's background
+// shows through. Its font starts as the parent's, with the interface font's face and standard size.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "framework/Control.h"
+#include "framework/Handles.h"
+
+class SkinLabel : public framework::Control {
+ public:
+  void SetFaceName(const std::wstring& face, BYTE charSet);
+  // A font height as in a font description (negative: character height).
+  void SetHeight(LONG height);
+  void SetBold(bool bold);
+  void SetTextColor(COLORREF color);
+  // A solid background, or (COLORREF)-1 for a transparent one.
+  void SetBkColor(COLORREF color);
+  // Erases the old text through the parent's background, then sets the new one.
+  void SetText(const std::wstring& text);
+
+ protected:
+  void OnSubclassed() override;
+  bool OnReflectedMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+ private:
+  void RebuildFont();
+
+  LOGFONTW m_logFont{};
+  framework::FontHolder m_font;
+  COLORREF m_crText = ::GetSysColor(COLOR_WINDOWTEXT);
+  framework::BrushHolder m_brushBk;  // null: transparent
+};
