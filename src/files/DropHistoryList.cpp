@@ -183,8 +183,8 @@ bool DropHistoryList::AppendRow(const HistoryRowEntry& entry, const std::wstring
   item.iItem = nRow;
   item.iSubItem = kColumnPosition;
   item.pszText = position.data();
-  if (SendMessage(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) != nRow) {
-    TRACE_FAILED_BOOL(FALSE, "LVM_INSERTITEM");
+  const LRESULT nInserted = SendMessage(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  if (TRACE_FAILED_BOOL(nInserted == nRow, "LVM_INSERTITEMW")) {
     m_vecRows.pop_back();
     return false;
   }
@@ -204,6 +204,11 @@ void DropHistoryList::SelectRow(int nRow) {
   SendMessage(LVM_ENSUREVISIBLE, nRow, TRUE);
 }
 
+HistoryRowEntry DropHistoryList::GetRowEntry(int nRow) const {
+  if (nRow < 0 || nRow >= GetRowCount()) return HistoryRowEntry{};
+  return m_vecRows[static_cast<size_t>(nRow)];
+}
+
 int DropHistoryList::GetSelectedRow() const {
   if (m_hWnd == nullptr) return -1;
   return static_cast<int>(SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
@@ -214,7 +219,7 @@ bool DropHistoryList::GetSelectedEntry(std::wstring* pstrPath, FILETIME* pftLast
   const int nRow = GetSelectedRow();
   if (nRow < 0 || nRow >= GetRowCount()) return false;
   const HistoryRowEntry& entry = m_vecRows[static_cast<size_t>(nRow)];
-  const HistoryFileRecord& file = m_vecFiles.at(static_cast<size_t>(entry.nFileIndex));
+  const HistoryFileRecord& file = m_vecFiles[static_cast<size_t>(entry.nFileIndex)];
   if (pstrPath != nullptr) *pstrPath = file.strPath;
   if (pftLastWrite != nullptr) *pftLastWrite = file.ftLastWrite;
   if (pqwLength != nullptr) *pqwLength = file.qwLength;
@@ -344,7 +349,7 @@ void DropHistoryList::RelayToolTipEvent(const MSG* msg) {
     }
     if (nRow != m_nHoverRow) {
       m_nHoverRow = nRow;
-      const HistoryFileRecord& file = m_vecFiles.at(static_cast<size_t>(m_vecRows[static_cast<size_t>(nRow)].nFileIndex));
+      const HistoryFileRecord& file = m_vecFiles[static_cast<size_t>(m_vecRows[static_cast<size_t>(nRow)].nFileIndex)];
       const HFONT tipFont = reinterpret_cast<HFONT>(m_toolTip.SendMessage(WM_GETFONT));
       const std::wstring strText =
           WrapTextToWidth(GetAVITooltipText(file.strPath, kAviHeadingFullPath), kToolTipWidth, tipFont);

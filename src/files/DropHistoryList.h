@@ -34,7 +34,7 @@ struct HistoryFileRecord {
 struct HistoryRowEntry {
   int nSecond = -1;
   int nCount = 0;
-  int nFileIndex = 0;
+  int nFileIndex = -1;
 
   bool IsDropRow() const { return nSecond >= 0; }
 };
@@ -67,7 +67,8 @@ class DropHistoryList : public framework::Control {
   void RelayToolTipEvent(const MSG* msg);
 
   int GetRowCount() const { return static_cast<int>(m_vecRows.size()); }
-  const HistoryRowEntry& GetRowEntry(int nRow) const { return m_vecRows.at(static_cast<size_t>(nRow)); }
+  // The entry of a row; a row that does not exist gives file index -1.
+  HistoryRowEntry GetRowEntry(int nRow) const;
   const std::vector<HistoryFileRecord>& GetFileRecords() const { return m_vecFiles; }
   const framework::ToolTipCtrl& GetToolTip() const { return m_toolTip; }
 
