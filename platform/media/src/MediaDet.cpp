@@ -1,9 +1,13 @@
-// The media detector: the streams of a recorded file as a player would see them (a Type 1 file's
-// interleaved stream shows as its video and its audio), their types, the frame rate, and the
-// picture at a time as a 24-bit bitmap of any size.
+// The media detector: the streams of an AVI file as a player would see them, their types, the
+// frame rate and length, and the picture at a time as a 24-bit bitmap of any size. A recorded DV
+// file (Type 1 or Type 2) is opened through the DV reader: a Type 1 file's interleaved stream
+// shows as its video and its audio, and its pictures are decoded. Any other AVI file that parses
+// shows its own streams with the types and formats its headers give; there is no decoder for them,
+// so asking for their picture fails.
 #include "AviFileReader.h"
 #include "Engine.h"
 
+#include "avi/AviParser.h"
 #include "dv/Decoder.h"
 
 #include <cmath>
@@ -17,6 +21,55 @@ constexpr long VideoStream = 0;
 constexpr long AudioStream = 1;
 constexpr DWORD DVAudioRate = 48000;  // what the DV splitter gives a Type 1 file's audio
 constexpr WORD StereoChannels = 2;
+
+// The media type GUID of a four-character code (what "vids", "auds" and "iavs" are built on).
+GUID FourCCType(uint32_t fcc) {
+    GUID guid = MEDIATYPE_Video;
+    guid.Data1 = fcc;
+    return guid;
+}
+
+constexpr uint32_t FccVids = 0x73646976;  // "vids"
+constexpr uint32_t FccAuds = 0x73647561;  // "auds"
+
+// The media type of a stream of a file that is not a recorded DV file, from its own headers.
+MediaType ForeignStreamType(const avi::StreamInfo& stream) {
+    MediaType mt;
+    mt.major = FourCCType(stream.header.fccType);
+    if (stream.header.fccType == FccVids && stream.bHasBitmap) {
+        const avi::disk::BitmapInfoHeader& bmp = stream.bitmap;
+        mt.sub = bmp.biCompression != BI_RGB ? FourCCType(bmp.biCompression) : (bmp.biBitCount == 24 ? MEDIASUBTYPE_RGB24 : GUID_NULL);
+        mt.format = FORMAT_VideoInfo;
+        mt.vecFormat.assign(sizeof(VIDEOINFOHEADER), 0);
+        VIDEOINFOHEADER vih{};
+        if (stream.header.dwRate != 0)
+            vih.AvgTimePerFrame = static_cast<REFERENCE_TIME>(static_cast<uint64_t>(stream.header.dwScale) * UnitsPerSecond / stream.header.dwRate);
+        vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        vih.bmiHeader.biWidth = bmp.biWidth;
+        vih.bmiHeader.biHeight = bmp.biHeight;
+        vih.bmiHeader.biPlanes = bmp.biPlanes;
+        vih.bmiHeader.biBitCount = bmp.biBitCount;
+        vih.bmiHeader.biCompression = bmp.biCompression;
+        vih.bmiHeader.biSizeImage = bmp.biSizeImage;
+        std::memcpy(mt.vecFormat.data(), &vih, sizeof(vih));
+    } else if (stream.header.fccType == FccAuds && stream.bHasWave) {
+        const avi::disk::WaveFormatEx& wave = stream.wave;
+        mt.sub = FourCCType(wave.wFormatTag);
+        mt.format = FORMAT_WaveFormatEx;
+        WAVEFORMATEX wfx{};
+        wfx.wFormatTag = wave.wFormatTag;
+        wfx.nChannels = wave.nChannels;
+        wfx.nSamplesPerSec = wave.nSamplesPerSec;
+        wfx.nAvgBytesPerSec = wave.nAvgBytesPerSec;
+        wfx.nBlockAlign = wave.nBlockAlign;
+        wfx.wBitsPerSample = wave.wBitsPerSample;
+        mt.vecFormat.assign(sizeof(wfx), 0);
+        std::memcpy(mt.vecFormat.data(), &wfx, sizeof(wfx));
+    } else {
+        mt.format = FORMAT_None;
+    }
+    return mt;
+}
 
 class MediaDet final : public IMediaDet {
 public:
@@ -36,17 +89,28 @@ public:
     HRESULT STDMETHODCALLTYPE put_Filename(BSTR newVal) override {
         if (newVal == nullptr) return E_POINTER;
         m_spReader.reset();
+        m_vecForeign.clear();
         m_nCurrent = 0;
         auto spReader = std::make_unique<AviFileReader>();
-        const HRESULT hr = spReader->Open(newVal);
+        HRESULT hr = spReader->Open(newVal);
+        if (SUCCEEDED(hr)) {
+            m_spReader = std::move(spReader);
+            return S_OK;
+        }
+        if (hr != VFW_E_INVALID_FILE_FORMAT) return hr;
+        // Not a recorded DV file: any AVI file whose headers parse is described all the same.
+        Win32File file;
+        hr = file.OpenForReading(newVal);
         if (FAILED(hr)) return hr;
-        m_spReader = std::move(spReader);
+        avi::AviParser parser;
+        if (parser.Parse(file) != avi::AviResult::Ok || parser.Streams().empty()) return VFW_E_INVALID_FILE_FORMAT;
+        m_vecForeign = parser.Streams();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_OutputStreams(long* pVal) override {
         if (pVal == nullptr) return E_POINTER;
-        if (!m_spReader) return E_INVALIDARG;
-        *pVal = HasAudioStream() ? 2 : 1;
+        if (!IsOpen()) return E_INVALIDARG;
+        *pVal = m_spReader ? (HasAudioStream() ? 2 : 1) : static_cast<long>(m_vecForeign.size());
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE put_CurrentStream(long newVal) override {
@@ -59,13 +123,18 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_StreamType(GUID* pVal) override {
         if (pVal == nullptr) return E_POINTER;
-        if (!m_spReader) return E_INVALIDARG;
+        if (!IsOpen()) return E_INVALIDARG;
+        if (!m_spReader) {
+            *pVal = FourCCType(CurrentForeign().header.fccType);
+            return S_OK;
+        }
         *pVal = m_nCurrent == VideoStream ? MEDIATYPE_Video : MEDIATYPE_Audio;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_StreamMediaType(AM_MEDIA_TYPE* pVal) override {
         if (pVal == nullptr) return E_POINTER;
-        if (!m_spReader) return E_INVALIDARG;
+        if (!IsOpen()) return E_INVALIDARG;
+        if (!m_spReader) return CopyToAmMediaType(ForeignStreamType(CurrentForeign()), pVal);
         if (m_nCurrent == VideoStream) {
             const dv::System system = m_spReader->Is625() ? dv::System::System625_50 : dv::System::System525_60;
             return CopyToAmMediaType(MakeRgb24Type(dv::FrameWidth(system), dv::FrameHeight(system), m_spReader->FrameTime(1)), pVal);
@@ -75,20 +144,32 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_StreamLength(double* pVal) override {
         if (pVal == nullptr) return E_POINTER;
-        if (!m_spReader) return E_INVALIDARG;
+        if (!IsOpen()) return E_INVALIDARG;
+        if (!m_spReader) {
+            const avi::disk::StreamHeader& header = CurrentForeign().header;
+            *pVal = header.dwRate != 0 ? static_cast<double>(header.dwLength) * header.dwScale / header.dwRate : 0.0;
+            return S_OK;
+        }
         *pVal = static_cast<double>(m_spReader->Duration()) / UnitsPerSecond;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_FrameRate(double* pVal) override {
         if (pVal == nullptr) return E_POINTER;
-        if (!m_spReader) return E_INVALIDARG;
+        if (!IsOpen()) return E_INVALIDARG;
+        if (!m_spReader) {
+            const avi::disk::StreamHeader& header = CurrentForeign().header;
+            if (header.fccType != FccVids || header.dwScale == 0) return VFW_E_INVALIDMEDIATYPE;
+            *pVal = static_cast<double>(header.dwRate) / header.dwScale;
+            return S_OK;
+        }
         if (m_nCurrent != VideoStream) return VFW_E_INVALIDMEDIATYPE;
         *pVal = m_spReader->FrameRate();
         return S_OK;
     }
 
     HRESULT STDMETHODCALLTYPE GetBitmapBits(double StreamTime, long* pBufferSize, char* pBuffer, long Width, long Height) override {
-        if (!m_spReader) return E_INVALIDARG;
+        if (!IsOpen()) return E_INVALIDARG;
+        if (!m_spReader) return VFW_E_INVALIDMEDIATYPE;  // no decoder for the file's video
         if (Width <= 0 || Height <= 0 || Width > MaxBitmapSide || Height > MaxBitmapSide) return E_INVALIDARG;
         const long nStride = Rgb24Stride(Width);
         const long nNeeded = static_cast<long>(sizeof(BITMAPINFOHEADER)) + nStride * Height;
@@ -117,7 +198,9 @@ public:
 private:
     static constexpr long MaxBitmapSide = 4096;
 
+    bool IsOpen() const { return m_spReader || !m_vecForeign.empty(); }
     bool HasAudioStream() const { return m_spReader->AviType() == 1 || m_spReader->HasAudio(); }
+    const avi::StreamInfo& CurrentForeign() const { return m_vecForeign[static_cast<size_t>(m_nCurrent)]; }
 
     // The frame at the time, or the nearest earlier one that was not dropped (else the next one).
     HRESULT DecodePictureAt(REFERENCE_TIME rtTime) {
@@ -148,7 +231,8 @@ private:
     }
 
     RefCount m_ref;
-    std::unique_ptr<AviFileReader> m_spReader;
+    std::unique_ptr<AviFileReader> m_spReader;    // a recorded DV file
+    std::vector<avi::StreamInfo> m_vecForeign;  // or the streams of any other AVI file
     long m_nCurrent = 0;
     dv::Decoder m_decoder;
     dv::RgbPicture m_picture;
