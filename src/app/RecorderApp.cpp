@@ -5,6 +5,7 @@
 
 #include "app/SplashWindow.h"
 #include "core/DebugTrace.h"
+#include "core/LibraryLoading.h"
 #include "core/TextHelpers.h"
 #include "devices/BusControl.h"
 #include "framework/Resources.h"
@@ -66,8 +67,7 @@ BOOL RecorderApp::InitInstance() {
   }
 
   LoadInterfaceFont();
-  // The camcorder bus of this machine, with its control pipe; only the copy that runs serves it.
-  devices::StartProgramBus();
+  StartCamcorderBus();
 
   framework::CommandLineInfo commandLine;
   ParseCommandLine(commandLine);
@@ -95,9 +95,25 @@ BOOL RecorderApp::PreTranslateMessage(MSG* msg) {
 }
 
 void RecorderApp::LoadLanguageLibrary() {
-  // Never unloaded: every text, dialog and bitmap is taken from it for the rest of the run.
-  HMODULE library = LoadLibraryW(kLanguageLibraryName);
+  // Libraries that the system loads for the program later on are not looked for in the current
+  // directory either.
+  SetDllDirectoryW(L"");
+  // Beside the program only, never from the current directory or PATH. Never unloaded: every
+  // text, dialog and bitmap is taken from it for the rest of the run.
+  HMODULE library = LoadProgramFolderLibrary(kLanguageLibraryName);
   if (library != nullptr) framework::SetResourceHandle(library);
+}
+
+void RecorderApp::StartCamcorderBus() {
+  // The camcorder bus of this machine, with its control pipe; only the copy that runs serves it.
+  const devices::ProgramBusPipe pipe = devices::StartProgramBus();
+  if (pipe == devices::ProgramBusPipe::Serving) return;
+  std::string text = pipe == devices::ProgramBusPipe::NameTaken
+                         ? "another process holds the camcorder bus's control pipe "
+                         : "the camcorder bus's control pipe cannot be served: ";
+  for (wchar_t ch : devices::ProgramPipeName()) text += ch < 0x80 ? static_cast<char>(ch) : '?';
+  text += "; the bus runs without it";
+  TRACE_TEXT(text.c_str());
 }
 
 bool RecorderApp::ActivateRunningCopy() {

@@ -36,6 +36,9 @@ class RecorderApp : public framework::App {
   // True when a copy of the program already runs; its window is then brought to the front.
   bool ActivateRunningCopy();
   void LoadInterfaceFont();
+  // Brings up the simulated camcorder bus and its control pipe; the trace says when the pipe
+  // cannot be served.
+  void StartCamcorderBus();
   void ReleaseMutexes();
 
   std::wstring m_strFontFace;

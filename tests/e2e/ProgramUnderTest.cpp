@@ -56,9 +56,11 @@ InstallFolder::InstallFolder(bool withEnglishLibrary) : m_strPath(MakeTempFolder
 
 InstallFolder::~InstallFolder() { RemoveFolderTree(m_strPath); }
 
-RunningProgram::RunningProgram(const std::wstring& programPath, const std::wstring& arguments) {
+RunningProgram::RunningProgram(const std::wstring& programPath, const std::wstring& arguments,
+                               const std::wstring& workingFolder) {
   std::wstring commandLine = L"\"" + programPath + L"\" " + arguments;
-  const std::wstring folder = programPath.substr(0, programPath.find_last_of(L'\\'));
+  const std::wstring folder =
+      workingFolder.empty() ? programPath.substr(0, programPath.find_last_of(L'\\')) : workingFolder;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   if (!CreateProcessW(programPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),

@@ -31,7 +31,9 @@ class InstallFolder {
 // One started process of the program.
 class RunningProgram {
  public:
-  RunningProgram(const std::wstring& programPath, const std::wstring& arguments = L"/nosplash");
+  // Runs in `workingFolder`, or in the program's own folder when it is empty.
+  RunningProgram(const std::wstring& programPath, const std::wstring& arguments = L"/nosplash",
+                 const std::wstring& workingFolder = L"");
   ~RunningProgram();  // ends the process if it still runs
   RunningProgram(const RunningProgram&) = delete;
   RunningProgram& operator=(const RunningProgram&) = delete;

@@ -1,6 +1,7 @@
 // Run-time commands of the simulated bus, as typed into plover-dvbus or sent by tests.
 #include "devices/BusControl.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -18,13 +19,56 @@ struct Words {
     }
 };
 
+// Largest count a command takes (frames to drop, commands to fault).
+constexpr int MaxCount = 1000000;
+// An IEEE 1394 bus holds at most 63 nodes, the computer included.
+constexpr int MaxBusNodes = 63;
+// Longest vendor or model piece of a device path.
+constexpr size_t MaxNamePiece = 32;
+
+// A decimal count 0..MaxCount: digits only, no sign or spaces.
 bool ParseCount(const std::string& strWord, int& nValue) {
-    if (strWord.empty()) return false;
-    char* pEnd = nullptr;
-    const long n = std::strtol(strWord.c_str(), &pEnd, 10);
-    if (*pEnd != '\0' || n < 0 || n > 1000000) return false;
+    if (strWord.empty() || strWord.size() > 7 || strWord.find_first_not_of("0123456789") != std::string::npos) return false;
+    const long n = std::strtol(strWord.c_str(), nullptr, 10);
+    if (n > MaxCount) return false;
     nValue = static_cast<int>(n);
     return true;
+}
+
+// One byte as one or two hexadecimal digits.
+bool ParseHexByte(const std::string& strWord, uint8_t& byValue) {
+    if (strWord.empty() || strWord.size() > 2 || strWord.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
+    byValue = static_cast<uint8_t>(std::strtoul(strWord.c_str(), nullptr, 16));
+    return true;
+}
+
+// A vendor or model piece of a device path: letters, digits, "_" and "-", so that the path's
+// "#" and "&" separators and its folders stay where they are.
+bool IsNamePiece(const std::string& strWord) {
+    if (strWord.empty() || strWord.size() > MaxNamePiece) return false;
+    for (const unsigned char ch : strWord) {
+        if (!std::isalnum(ch) && ch != '_' && ch != '-') return false;
+    }
+    return true;
+}
+
+// The most words each command takes, its own name included.
+size_t MaxWords(const std::string& strVerb) {
+    static const struct { const char* pszVerb; size_t nMaxWords; } Shapes[] = {
+        {"record", 2}, {"stop", 2}, {"plug", 2}, {"unplug", 2}, {"mode", 3}, {"medium", 3}, {"modebytes", 5},
+        {"tape", 3}, {"medium-info", 4}, {"dvcontrol", 3}, {"dvcontrol-answer", 3}, {"sending", 3}, {"aspect", 3},
+        {"audio", 3}, {"system", 3}, {"framemode", 3}, {"drop", 3}, {"refuse", 4}, {"timeout", 4}, {"node", 2},
+        {"add-camcorder", 3}, {"event", 3}, {"state", 2}, {"status", 1}, {"reset", 1},
+    };
+    for (const auto& shape : Shapes) {
+        if (strVerb == shape.pszVerb) return shape.nMaxWords;
+    }
+    return 0;
+}
+
+// Room on the bus for one more node (caller holds the lock).
+bool BusHasRoom(Bus& bus) {
+    return bus.NodeCount() < MaxBusNodes && bus.CamcorderCount() < static_cast<size_t>(MaxBusNodes - 1);
 }
 
 // The camcorder a command names (1-based, default 1), checked against the bus.
@@ -115,12 +159,16 @@ std::string ExecuteBusCommand(const std::string& strLine) {
     Bus& bus = Bus::Get();
     const std::string& verb = w.At(0);
     const std::string& value = w.At(1);
+    const size_t nMaxWords = MaxWords(verb);
+    if (nMaxWords == 0) return "ERROR unknown command: " + verb;
+    if (w.vec.size() > nMaxWords) return "ERROR too many words for " + verb;
 
     if (verb == "record" || verb == "stop" || verb == "plug" || verb == "unplug") {
         size_t nIndex;
         {
             auto lock = bus.Lock();
             if (!CamcorderIndex(bus, value, nIndex)) return "ERROR no such camcorder";
+            if (verb == "plug" && !bus.IsPlugged(nIndex) && bus.NodeCount() >= MaxBusNodes) return "ERROR the bus is full";
         }
         bool bDone = verb == "record" ? bus.PressRecord(nIndex)
                    : verb == "stop"   ? bus.PressStop(nIndex)
@@ -146,12 +194,9 @@ std::string ExecuteBusCommand(const std::string& strLine) {
     }
     if (verb == "modebytes") {
         return ForCamcorder(bus, w.At(4), [&](Camcorder& c) {
-            std::vector<uint8_t> vec;
-            for (size_t i = 1; i <= 3; ++i) {
-                char* pEnd = nullptr;
-                const unsigned long n = std::strtoul(w.At(i).c_str(), &pEnd, 16);
-                if (w.At(i).empty() || *pEnd != '\0' || n > 0xFF) return false;
-                vec.push_back(static_cast<uint8_t>(n));
+            std::vector<uint8_t> vec(3);
+            for (size_t i = 0; i < 3; ++i) {
+                if (!ParseHexByte(w.At(i + 1), vec[i])) return false;
             }
             c.Settings().vecModeBytes = vec;
             return true;
@@ -171,12 +216,10 @@ std::string ExecuteBusCommand(const std::string& strLine) {
     }
     if (verb == "medium-info") {
         return ForCamcorder(bus, w.At(3), [&](Camcorder& c) {
-            char* pEnd1 = nullptr;
-            char* pEnd2 = nullptr;
-            const unsigned long n1 = std::strtoul(value.c_str(), &pEnd1, 16), n2 = std::strtoul(w.At(2).c_str(), &pEnd2, 16);
-            if (value.empty() || w.At(2).empty() || *pEnd1 || *pEnd2 || n1 > 0xFF || n2 > 0xFF) return false;
-            c.Settings().byCassetteType = static_cast<uint8_t>(n1);
-            c.Settings().byTapeGrade = static_cast<uint8_t>(n2);
+            uint8_t byType = 0, byGrade = 0;
+            if (!ParseHexByte(value, byType) || !ParseHexByte(w.At(2), byGrade)) return false;
+            c.Settings().byCassetteType = byType;
+            c.Settings().byTapeGrade = byGrade;
             return true;
         });
     }
@@ -222,6 +265,8 @@ std::string ExecuteBusCommand(const std::string& strLine) {
         int nCount = 0;
         if (!ParseCount(value, nCount)) return "ERROR frame count expected";
         return ForCamcorder(bus, w.At(2), [&](Camcorder& c) {
+            // Frames still to be lost add up, to MaxCount at most.
+            if (c.Stream().nDropPending > MaxCount - nCount) return false;
             c.Stream().nDropPending += nCount;
             return true;
         });
@@ -230,6 +275,10 @@ std::string ExecuteBusCommand(const std::string& strLine) {
     if (verb == "timeout") return Fault(bus, AvcFaultType::TimeOut, w);
     if (verb == "node") {
         if (value == "add") {
+            {
+                auto lock = bus.Lock();
+                if (!BusHasRoom(bus)) return "ERROR the bus is full";
+            }
             bus.AddOtherNode();
             return "OK";
         }
@@ -237,6 +286,11 @@ std::string ExecuteBusCommand(const std::string& strLine) {
         return "ERROR add or remove expected";
     }
     if (verb == "add-camcorder") {
+        if ((!value.empty() && !IsNamePiece(value)) || (!w.At(2).empty() && !IsNamePiece(w.At(2)))) return "ERROR vendor and model of letters, digits, _ and - expected";
+        {
+            auto lock = bus.Lock();
+            if (!BusHasRoom(bus)) return "ERROR the bus is full";
+        }
         CamcorderSettings settings;
         if (!value.empty()) settings.strVendor.assign(value.begin(), value.end());
         if (!w.At(2).empty()) settings.strModel.assign(w.At(2).begin(), w.At(2).end());

@@ -9,9 +9,10 @@
 
 #include <windows.h>
 
-#include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace devices {
 
@@ -26,35 +27,67 @@ std::wstring ProgramScenarioPath();
 // Runs one command line against the bus; the answer starts with "OK" or "ERROR".
 std::string ExecuteBusCommand(const std::string& strLine);
 
+// Checks that a request is one line of printable text (one line end allowed) and runs it; an
+// empty, over-long or malformed request gets an "ERROR" answer and changes nothing.
+std::string AnswerBusRequest(const std::string& strRequest);
+
 // Serves commands on a named pipe, one command and one answer per connection.
+//
+// The pipe belongs to this process alone: it is created as the first instance of its name, it
+// refuses remote clients, and only the user who runs the program may open it. A few instances
+// serve clients side by side, all with overlapped I/O on one thread; a client has a limited time
+// for its request and again for taking the answer, so a stalled client holds one instance for a
+// while and never the server, and Stop ends the server at once whatever clients do.
 class ControlPipe {
 public:
-    ControlPipe() = default;
+    // Clients served at the same time.
+    static constexpr DWORD Instances = 4;
+    // The time a client has for its request, and again for taking its answer.
+    static constexpr DWORD ClientDeadlineMs = 1000;
+    // The longest request taken, line end included.
+    static constexpr DWORD MaxRequestBytes = 4096;
+
+    enum class Failure { None, NameTaken, Other };
+
+    ControlPipe();
     ControlPipe(const ControlPipe&) = delete;
     ControlPipe& operator=(const ControlPipe&) = delete;
-    ~ControlPipe() { Stop(); }
+    ~ControlPipe();
 
+    // FALSE when the pipe cannot be served; LastFailure then says why.
     bool Start(const std::wstring& strName = DefaultPipeName);
     void Stop();
     bool IsRunning() const { return m_thread.joinable(); }
+    Failure LastFailure() const { return m_failure; }
 
 private:
+    struct Connection;
+
+    Failure CreateInstances();
     void Serve();
+    void Release();
 
     std::wstring m_strName;
-    std::atomic<bool> m_bStop{false};
-    std::atomic<bool> m_bListening{false};
-    HANDLE m_hReady = nullptr;
+    Failure m_failure = Failure::None;
+    std::vector<std::unique_ptr<Connection>> m_vecConnections;
+    HANDLE m_hStop = nullptr;  // set by Stop: ends every wait of the server
+    HANDLE m_hDone = nullptr;  // set by the server when it has closed every instance
     std::thread m_thread;
 };
 
+enum class ProgramBusPipe { Serving, NameTaken, Unavailable };
+
 // Brings the bus up for the program: the scenario file beside it (read when the bus is first
 // used) and the control pipe, named DefaultPipeName or by the environment variable
-// PLOVER_DVBUS_PIPE. FALSE when the pipe cannot be served (the bus works without it).
-bool StartProgramBus();
+// PLOVER_DVBUS_PIPE. The bus works without the pipe when it cannot be served, in particular when
+// another process holds its name.
+ProgramBusPipe StartProgramBus();
 void StopProgramBus();
+// The pipe name StartProgramBus serves.
+std::wstring ProgramPipeName();
 
-// Sends one command to a control pipe and returns the answer; FALSE when no bus listens.
+// Sends one command to a control pipe and returns the answer; FALSE when no bus listens or none
+// answers in time.
 bool SendBusCommand(const std::wstring& strPipe, const std::string& strCommand, std::string& strAnswer);
 
 } // namespace devices
