@@ -89,25 +89,6 @@ TEST_F(PanelToolTipTest, TitleLineComesWithTheBalloonAndGoesWithIt) {
   EXPECT_EQ(shownHeight(0), plain) << "the title of the last balloon is cleared";
 }
 
-TEST_F(PanelToolTipTest, BalloonPointsAtTheAnchorSideItIsAskedFor) {
-  RECT anchor{};
-  ::GetClientRect(Edit(), &anchor);
-  ::MapWindowPoints(Edit(), nullptr, reinterpret_cast<POINT*>(&anchor), 2);
-  const auto placedLeft = [&](UINT flags) {
-    Show(flags);
-    RECT rect{};
-    ::GetWindowRect(m_tip.GetSafeHwnd(), &rect);
-    m_tip.HideBalloon(m_tip.GetBalloonWindow());
-    return rect.left;
-  };
-  const LONG left = placedLeft(PanelToolTip::kAnchorLeft);
-  const LONG centre = placedLeft(0);
-  const LONG right = placedLeft(PanelToolTip::kAnchorRight);
-  const LONG width = anchor.right - anchor.left;
-  EXPECT_NEAR(centre - left, width / 2, 2);
-  EXPECT_NEAR(right - left, width, 2);
-}
-
 TEST_F(PanelToolTipTest, BalloonHidesOnlyOnItsOwnConditions) {
   const struct {
     UINT flags;

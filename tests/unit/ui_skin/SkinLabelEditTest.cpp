@@ -171,14 +171,4 @@ TEST_F(FileNameEditTest, RefusesCharactersAndLengthsAndRestoresTextAndCaret) {
   }
 }
 
-TEST_F(FileNameEditTest, DefaultLimitIsTenBytesAndARefusalKeepsTheLastAcceptedText) {
-  EXPECT_EQ(m_edit.GetMaxLength(), 10);
-  TypeInto(L"0123456789", 10, 10, L'x');
-  EXPECT_EQ(m_edit.GetWindowText(), L"0123456789");
-  // Typed one by one: each accepted text is the one a later refusal goes back to.
-  m_edit.SetWindowText(L"");
-  for (wchar_t character : std::wstring(L"ab*c")) m_edit.SendMessage(WM_CHAR, character, 1);
-  EXPECT_EQ(m_edit.GetWindowText(), L"abc");
-}
-
 }  // namespace

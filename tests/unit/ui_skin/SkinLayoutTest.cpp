@@ -146,16 +146,6 @@ TEST_F(SkinLayoutTest, ToolTipsAreAddedChangedAndRemovedByVariant) {
   EXPECT_EQ(m_toolTip.GetToolCount(), 1);
 }
 
-TEST_F(SkinLayoutTest, WithoutToolTipOrButtonObjectTheRestStillApplies) {
-  framework::Control plain;  // the button's window is taken by an object that is no bitmap button
-  m_button.Unsubclass();
-  ASSERT_TRUE(plain.Subclass(Item(IDC_SKIN_BUTTON)));
-  ::MoveWindow(Item(IDC_SKIN_BUTTON), 0, 0, 5, 5, FALSE);
-  ASSERT_TRUE(m_layout.Init(m_dialog.GetSafeHwnd(), kTestLayout, kTestRows, nullptr));
-  EXPECT_TRUE(IsAt(Item(IDC_SKIN_BUTTON), 10, 10, 40, 20));
-  EXPECT_TRUE(m_layout.SetVariant(Item(IDC_SKIN_BUTTON), 1));
-}
-
 // The panels' tables as the skin defines them: every control's rows together, a variant once per
 // control, a normal bitmap for every button, tooltips from the string table.
 TEST(SkinTables, EveryTableIsWellFormed) {
