@@ -159,7 +159,8 @@ class Image:
 
 
 def _byte(value):
-    return int(clamp(round(value), 0, 255))
+    value = round(value)
+    return 0 if value < 0 else 255 if value > 255 else int(value)
 
 
 # Signed distance functions. Each returns a function (x, y) -> distance in pixels.
@@ -229,13 +230,15 @@ def bmp_bytes(image):
     """A 24-bit bottom-up Windows bitmap file of the image (alpha ignored)."""
     stride = row_stride(image.width, 24)
     pixels = bytearray(stride * image.height)
+    width = image.width
     for row in range(image.height):
         y = image.height - 1 - row  # DIB rows are stored bottom-up
-        offset = row * stride
-        for x in range(image.width):
-            r, g, b, _ = image.pixel(x, y)
-            pixels[offset:offset + 3] = bytes((b, g, r))
-            offset += 3
+        start = y * width
+        line = bytearray(3 * width)
+        line[0::3] = bytes(_byte(v) for v in image.blue[start:start + width])
+        line[1::3] = bytes(_byte(v) for v in image.green[start:start + width])
+        line[2::3] = bytes(_byte(v) for v in image.red[start:start + width])
+        pixels[row * stride:row * stride + 3 * width] = line
     headers = BITMAP_FILE_HEADER.size + BITMAP_INFO_HEADER.size
     file_header = BITMAP_FILE_HEADER.pack(b"BM", headers + len(pixels), 0, 0, headers)
     info = BITMAP_INFO_HEADER.pack(BITMAP_INFO_HEADER.size, image.width, image.height, 1, 24, BI_RGB,

@@ -53,11 +53,14 @@ def encode(file_name, drawn):
     return raster.ico_bytes(images)
 
 
-def write_all(out_dir):
-    """Draws every picture into out_dir; files whose bytes did not change are left untouched,
-    so the resources are not rebuilt needlessly. Returns the number of files rewritten."""
+def write_all(out_dir, only=None):
+    """Draws every picture (or those whose relative paths are in only) into out_dir; files whose
+    bytes did not change are left untouched, so the resources are not rebuilt needlessly.
+    Returns the number of files rewritten."""
     written = 0
     for relative, function, lang in outputs():
+        if only is not None and relative not in only:
+            continue
         drawn = function(lang) if lang else function()
         data = encode(relative, drawn)
         path = os.path.join(out_dir, *relative.split("/"))

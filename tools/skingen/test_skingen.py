@@ -175,16 +175,18 @@ class Registry(unittest.TestCase):
                 registry.picture(bad)
 
     def test_unchanged_pictures_are_not_rewritten(self):
+        chosen = {"splash.bmp", "plover.ico", "record.bmp"}
         with tempfile.TemporaryDirectory() as folder:
-            self.assertEqual(len(registry.outputs()), registry.write_all(folder))
+            self.assertEqual(len(chosen), registry.write_all(folder, chosen))
+            self.assertEqual(sorted(chosen), sorted(os.listdir(folder)))
             splash = os.path.join(folder, "splash.bmp")
             os.utime(splash, (1000000, 1000000))
-            self.assertEqual(0, registry.write_all(folder))
+            self.assertEqual(0, registry.write_all(folder, chosen))
             self.assertEqual(1000000, int(os.path.getmtime(splash)))
             with open(splash, "r+b") as damaged:
                 damaged.seek(100)
                 damaged.write(b"\x01\x02\x03")
-            self.assertEqual(1, registry.write_all(folder))
+            self.assertEqual(1, registry.write_all(folder, chosen))
             with open(splash, "rb") as written:
                 _, width, height, bits, _ = bitmap_header(written.read())
             self.assertEqual((500, 300, 24), (width, height, bits))
