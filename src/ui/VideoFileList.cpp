@@ -35,7 +35,8 @@ void VideoFileList::SetFolder(const std::wstring& strFolder) {
 
   m_vecEntries.clear();
   WIN32_FIND_DATAW data{};
-  const HANDLE hFind = ::FindFirstFileW((strBase + L"\\*.avi").c_str(), &data);
+  // No folder (none chosen yet) lists nothing rather than the root of the current drive.
+  const HANDLE hFind = strBase.empty() ? INVALID_HANDLE_VALUE : ::FindFirstFileW((strBase + L"\\*.avi").c_str(), &data);
   if (hFind != INVALID_HANDLE_VALUE) {
     do {
       if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;

@@ -100,44 +100,19 @@ std::vector<uint8_t> ReadBytes(const std::wstring& strPath) {
 }
 
 std::vector<uint8_t> MotionJpegAvi() {
-  // RIFF "AVI " / LIST "hdrl" (avih, LIST "strl" (strh vids MJPG, strf)) / LIST "movi" (one frame).
-  std::vector<uint8_t> strl;
-  PutLe32(strl, 0x6C727473);  // "strl"
-  PutLe32(strl, 0x68727473);  // "strh"
-  PutLe32(strl, 56);
-  const uint32_t strh[14] = {0x73646976 /* vids */, 0x47504A4D /* MJPG */, 0, 0, 0, 1, 30, 0, 1, 0, 0, 0, 0, 0};
-  for (uint32_t v : strh) PutLe32(strl, v);
-  PutLe32(strl, 0x66727473);  // "strf"
-  PutLe32(strl, 40);
-  const uint32_t bih[10] = {40, 320, 240, 0x00180001 /* planes 1, 24 bits */, 0x47504A4D, 0, 0, 0, 0, 0};
-  for (uint32_t v : bih) PutLe32(strl, v);
-
-  std::vector<uint8_t> hdrl;
-  PutLe32(hdrl, 0x6C726468);  // "hdrl"
-  PutLe32(hdrl, 0x68697661);  // "avih"
-  PutLe32(hdrl, 56);
-  hdrl.resize(hdrl.size() + 56, 0);
-  PutLe32(hdrl, 0x5453494C);  // "LIST"
-  PutLe32(hdrl, static_cast<uint32_t>(strl.size()));
-  hdrl.insert(hdrl.end(), strl.begin(), strl.end());
-
-  std::vector<uint8_t> movi;
-  PutLe32(movi, 0x69766F6D);  // "movi"
-  PutLe32(movi, 0x63643030);  // "00dc"
-  PutLe32(movi, 16);
-  movi.resize(movi.size() + 16, 0xD8);
-
-  std::vector<uint8_t> riff;
-  PutLe32(riff, 0x46464952);  // "RIFF"
-  PutLe32(riff, static_cast<uint32_t>(4 + 8 + hdrl.size() + 8 + movi.size()));
-  PutLe32(riff, 0x20495641);  // "AVI "
-  PutLe32(riff, 0x5453494C);
-  PutLe32(riff, static_cast<uint32_t>(hdrl.size()));
-  riff.insert(riff.end(), hdrl.begin(), hdrl.end());
-  PutLe32(riff, 0x5453494C);
-  PutLe32(riff, static_cast<uint32_t>(movi.size()));
-  riff.insert(riff.end(), movi.begin(), movi.end());
-  return riff;
+  // RIFF "AVI " / LIST "hdrl" (avih, LIST "strl" (strh of a "vids" stream with handler "MJPG")).
+  // The sizes are those of a whole file; the head is what a type test reads.
+  std::vector<uint8_t> b;
+  for (uint32_t v : {0x46464952u /* RIFF */, 4096u, 0x20495641u /* AVI  */, 0x5453494Cu /* LIST */, 200u, 0x6C726468u /* hdrl */,
+                     0x68697661u /* avih */, 56u}) {
+    PutLe32(b, v);
+  }
+  b.resize(b.size() + 56, 0);
+  for (uint32_t v : {0x5453494Cu, 100u, 0x6C727473u /* strl */, 0x68727473u /* strh */, 56u, 0x73646976u /* vids */, 0x47504A4Du /* MJPG */}) {
+    PutLe32(b, v);
+  }
+  b.resize(4096, 0);
+  return b;
 }
 
 void SetLastWriteTime(const std::wstring& strPath, const FILETIME& ft) {
@@ -181,7 +156,11 @@ bool HostDialog::Open(int nSortOrder) {
   }();
   ::MoveWindow(m_list, 0, 0, client.right, client.bottom, TRUE);
   ShowWindow(SW_SHOW);
-  return m_list.Init(m_hWnd, kOwnerMessage, nSortOrder);
+  if (!m_list.Init(m_hWnd, kOwnerMessage, nSortOrder)) {
+    ADD_FAILURE() << "the file list cannot show thumbnails";
+    return false;
+  }
+  return true;
 }
 
 std::vector<std::pair<WPARAM, LPARAM>> HostDialog::TakeNotifications() {
@@ -211,6 +190,9 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
 
 void PumpFor(DWORD ms) {
   PumpUntil([] { return false; }, ms);
+  // A busy machine may end the time before the queue is empty; what is queued is handled still.
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) framework::TranslateAndDispatch(msg);
 }
 
 std::atomic<int> ExtractionCounter::nRunning{0};
