@@ -10,6 +10,7 @@
 #include "framework/Resources.h"
 #include "resource.h"
 #include "ui/MainPanel.h"
+#include "ui/SkinLabel.h"
 
 namespace {
 
@@ -19,10 +20,11 @@ const wchar_t kInstanceMutexName[] = L"Global\\{B54ECEA0-7DDC-498f-B0A5-AC0622B0
 const wchar_t kMakerMutexName[] = L"{0A929612-4FEF-4305-BE51-97E75F1A5521}";
 const wchar_t kLanguageLibraryName[] = L"PLVRLang.dll";
 
-int PositiveSizeOr(const std::vector<std::wstring>& pieces, size_t index, int fallback) {
+int SizeOr(const std::vector<std::wstring>& pieces, size_t index, int fallback) {
   if (index >= pieces.size()) return fallback;
-  const int size = _wtoi(pieces[index].c_str());
-  return size > 0 ? size : fallback;
+  const std::wstring& piece = pieces[index];
+  if (piece.find_first_not_of(L" \t") == std::wstring::npos) return fallback;
+  return _wtoi(piece.c_str());
 }
 
 }  // namespace
@@ -30,9 +32,9 @@ int PositiveSizeOr(const std::vector<std::wstring>& pieces, size_t index, int fa
 FontSizes ParseFontSizes(const std::wstring& strSizes) {
   const std::vector<std::wstring> pieces = SplitString(strSizes, L"|");
   FontSizes sizes;
-  sizes.nSmall = PositiveSizeOr(pieces, 0, sizes.nSmall);
-  sizes.nStandard = PositiveSizeOr(pieces, 1, sizes.nStandard);
-  sizes.nLarge = PositiveSizeOr(pieces, 2, sizes.nLarge);
+  sizes.nSmall = SizeOr(pieces, 0, sizes.nSmall);
+  sizes.nStandard = SizeOr(pieces, 1, sizes.nStandard);
+  sizes.nLarge = SizeOr(pieces, 2, sizes.nLarge);
   return sizes;
 }
 
@@ -118,6 +120,7 @@ void RecorderApp::LoadInterfaceFont() {
   m_nSmallFontSize = sizes.nSmall;
   m_nStandardFontSize = sizes.nStandard;
   m_nLargeFontSize = sizes.nLarge;
+  SkinLabel::SetInterfaceFont(m_strFontFace, m_nStandardFontSize);
 }
 
 void RecorderApp::ReleaseMutexes() {

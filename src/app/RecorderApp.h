@@ -9,8 +9,9 @@
 
 #include "framework/App.h"
 
-// The interface font sizes of the string table's "small|standard|large" text. Pieces that are
-// missing, or that are not a positive size, take the built-in 9, 11 and 13 points.
+// The interface font sizes of the string table's "small|standard|large" text. A piece that is
+// missing (or left empty) takes the built-in 9, 11 or 13; any other piece is its number as written:
+// 0 keeps the dialog's font height, a negative value is a character height.
 struct FontSizes {
   int nSmall = 9;
   int nStandard = 11;
@@ -26,6 +27,10 @@ class RecorderApp : public framework::App {
   int ExitInstance() override;
   BOOL PreTranslateMessage(MSG* msg) override;
 
+  // Reads the face (string 147) and the sizes (string 148) of the resource module and makes the face
+  // and the standard size the skinned labels' default font.
+  void LoadInterfaceFont();
+
   std::wstring GetFontFace() const { return m_strFontFace; }
   int GetSmallFontSize() const { return m_nSmallFontSize; }
   int GetStandardFontSize() const { return m_nStandardFontSize; }
@@ -35,7 +40,6 @@ class RecorderApp : public framework::App {
   void LoadLanguageLibrary();
   // True when a copy of the program already runs; its window is then brought to the front.
   bool ActivateRunningCopy();
-  void LoadInterfaceFont();
   void ReleaseMutexes();
 
   std::wstring m_strFontFace;

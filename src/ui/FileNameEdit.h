@@ -28,6 +28,9 @@ class FileNameEdit : public framework::Control {
   LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  private:
+  // Keeps the text and selection before an input that may be refused.
+  void SaveState();
+
   int m_nMaxLength = 10;
   std::wstring m_strAccepted;
   DWORD m_dwSelStart = 0;

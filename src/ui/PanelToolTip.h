@@ -29,4 +29,26 @@ class PanelToolTip : public framework::ToolTipCtrl {
   void HideBalloon(HWND window);
   // The window of the shown balloon (the tooltip's owner), or null.
   HWND GetBalloonWindow() const { return m_hBalloonWindow; }
+
+ private:
+  // What a balloon changed, so that HideBalloon can put it back.
+  void RestoreAfterBalloon();
+
+  HWND m_hBalloonWindow = nullptr;
+  HWND m_hFocusAtShow = nullptr;
+  bool m_bHideOnKey = false;
+  bool m_bHideOnFocusChange = false;
+  bool m_bHideOnMove = false;
+  bool m_bHideOnSize = false;
+  bool m_bToolAdded = false;
+  bool m_bTitleSet = false;
+  bool m_bStyleSaved = false;
+  bool m_bColorsSaved = false;
+  bool m_bCustomColors = false;
+  COLORREF m_crSavedBk = 0;
+  COLORREF m_crSavedText = 0;
+  COLORREF m_crCustomBk = 0;
+  COLORREF m_crCustomText = 0;
+  LONG_PTR m_nSavedStyle = 0;
+  DWORD m_dwBalloonStyle = TTS_BALLOON;
 };

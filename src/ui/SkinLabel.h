@@ -11,24 +11,34 @@
 
 class SkinLabel : public framework::Control {
  public:
+  // The application's interface font: a face (empty keeps the parent's) and a font height (0 keeps
+  // the parent's) that every label attached from now on starts with.
+  static void SetInterfaceFont(const std::wstring& face, LONG height);
+
   void SetFaceName(const std::wstring& face, BYTE charSet);
   // A font height as in a font description (negative: character height).
   void SetHeight(LONG height);
+  // Bold, or back to the weight the label started with.
   void SetBold(bool bold);
   void SetTextColor(COLORREF color);
   // A solid background, or (COLORREF)-1 for a transparent one.
   void SetBkColor(COLORREF color);
-  // Erases the old text through the parent's background, then sets the new one.
+  // Erases the old text through the parent's background, then sets the new one; nothing when the
+  // text is already shown.
   void SetText(const std::wstring& text);
+  HFONT GetFont() const { return m_font.Get(); }
+  const LOGFONTW& GetLogFont() const { return m_logFont; }
 
  protected:
   void OnSubclassed() override;
   bool OnReflectedMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+  LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  private:
   void RebuildFont();
 
   LOGFONTW m_logFont{};
+  LONG m_nNormalWeight = FW_NORMAL;
   framework::FontHolder m_font;
   COLORREF m_crText = ::GetSysColor(COLOR_WINDOWTEXT);
   framework::BrushHolder m_brushBk;  // null: transparent

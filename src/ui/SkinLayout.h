@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <map>
 
+#include "framework/Handles.h"
+
 class PanelToolTip;
 
 // What a layout row does with its control.
@@ -34,6 +36,12 @@ static_assert(sizeof(SkinLayoutRecord) == 13 * 4, "a layout row is thirteen 32-b
 
 class SkinLayout {
  public:
+  SkinLayout() = default;
+  // Takes the pictures it gave back from the statics that still show them, then frees them.
+  ~SkinLayout();
+  SkinLayout(const SkinLayout&) = delete;
+  SkinLayout& operator=(const SkinLayout&) = delete;
+
   // Stores the table, gives picture statics their style, moves the first-variant controls behind
   // all other children in table order and applies variant 0 to every control. Always true.
   bool Init(HWND parent, const SkinLayoutRecord* table, int rowCount, PanelToolTip* toolTip);
@@ -47,6 +55,10 @@ class SkinLayout {
 
  private:
   const SkinLayoutRecord* FindRow(int controlId, int variant) const;
+  void ApplyPicture(HWND control, const SkinLayoutRecord& row);
+  void ApplyButtonBitmaps(HWND control, const SkinLayoutRecord& row);
+  void ApplyToolTip(HWND control, const SkinLayoutRecord& row);
+  void ApplyPlace(HWND control, const SkinLayoutRecord& row);
 
   HWND m_hParent = nullptr;
   const SkinLayoutRecord* m_pTable = nullptr;
@@ -54,4 +66,5 @@ class SkinLayout {
   PanelToolTip* m_pToolTip = nullptr;
   std::map<int, int> m_mapFirstRow;        // control id -> index of its first row
   std::map<HWND, int> m_mapVariant;        // control window -> current variant
+  std::map<HWND, framework::BitmapHolder> m_mapPicture;  // picture static -> the picture it shows
 };

@@ -36,6 +36,13 @@ bool BitmapButton::LoadBitmaps(UINT normalId, UINT selectedId, UINT focusedId, U
   return ok;
 }
 
+bool BitmapButton::LoadHotBitmap(UINT hotId) {
+  const bool ok = LoadInto(m_bmpHot, hotId);
+  if (!m_bmpHot) m_bHovering = false;
+  if (m_hWnd != nullptr) ::InvalidateRect(m_hWnd, nullptr, FALSE);
+  return ok;
+}
+
 void BitmapButton::SizeToContent() {
   BITMAP info{};
   if (m_hWnd == nullptr || !m_bmpNormal || ::GetObjectW(m_bmpNormal.Get(), sizeof(info), &info) == 0) return;
@@ -44,6 +51,7 @@ void BitmapButton::SizeToContent() {
 
 HBITMAP BitmapButton::ChooseBitmap(UINT itemState) const {
   if (!m_bmpNormal) return nullptr;
+  if (m_bHovering && (itemState & (ODS_SELECTED | ODS_DISABLED)) == 0 && m_bmpHot) return m_bmpHot.Get();
   if ((itemState & ODS_SELECTED) != 0 && m_bmpSelected) return m_bmpSelected.Get();
   if ((itemState & ODS_FOCUS) != 0 && m_bmpFocused) return m_bmpFocused.Get();
   if ((itemState & ODS_DISABLED) != 0 && m_bmpDisabled) return m_bmpDisabled.Get();
@@ -68,6 +76,43 @@ bool BitmapButton::OnReflectedMessage(UINT msg, WPARAM, LPARAM lParam, LRESULT& 
   DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
   result = TRUE;
   return true;
+}
+
+LRESULT BitmapButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_MOUSEMOVE: {
+      const LRESULT result = DefaultProc(msg, wParam, lParam);
+      TrackHover(lParam, wParam);
+      return result;
+    }
+    case WM_MOUSELEAVE:
+      SetHovering(false);
+      return DefaultProc(msg, wParam, lParam);
+    default:
+      return Control::WindowProc(msg, wParam, lParam);
+  }
+}
+
+void BitmapButton::TrackHover(LPARAM clientPoint, WPARAM keys) {
+  // Without a hot bitmap nothing changes; a press that started elsewhere is not a hover.
+  if (!m_bmpHot || ((keys & MK_LBUTTON) != 0 && !m_bHovering)) return;
+  POINT point{static_cast<short>(LOWORD(clientPoint)), static_cast<short>(HIWORD(clientPoint))};
+  ::ClientToScreen(m_hWnd, &point);
+  if (::WindowFromPoint(point) != m_hWnd) {
+    SetHovering(false);
+    return;
+  }
+  if (m_bHovering) return;
+  SetHovering(true);
+  // The system reports when the mouse leaves, also when it leaves faster than a move is seen.
+  TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, m_hWnd, 0};
+  ::TrackMouseEvent(&track);
+}
+
+void BitmapButton::SetHovering(bool hovering) {
+  if (m_bHovering == hovering) return;
+  m_bHovering = hovering;
+  ::InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
 }  // namespace framework

@@ -26,7 +26,14 @@ bool RegisterFrameworkClass(WNDPROC procedure) {
 }
 }  // namespace
 
-Control::~Control() { Unsubclass(); }
+Control::~Control() {
+  // The derived parts are gone already: the window is let go first, so that no message of its
+  // destruction reaches a handler of this object.
+  HWND window = m_hWnd;
+  const bool owned = m_bOwnsWindow;
+  Unsubclass();
+  if (owned && ::IsWindow(window)) ::DestroyWindow(window);
+}
 
 bool Control::SubclassDlgItem(int id, HWND parent) {
   HWND item = ::GetDlgItem(parent, id);
@@ -60,7 +67,11 @@ bool Control::Create(DWORD exStyle, const wchar_t* className, const std::wstring
                                   reinterpret_cast<HMENU>(id), ::GetModuleHandleW(nullptr), nullptr);
   t_pCreating = nullptr;
   if (window == nullptr) return false;
-  if (!ownClass) return Subclass(window);
+  if (!ownClass && !Subclass(window)) {
+    ::DestroyWindow(window);
+    return false;
+  }
+  m_bOwnsWindow = true;
   return true;
 }
 
@@ -78,6 +89,7 @@ void Control::Unsubclass() {
   // to the old procedure through the property, now that no object is bound.
   Unbind();
   m_pfnOldProc = nullptr;
+  m_bOwnsWindow = false;
 }
 
 LRESULT Control::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) { return DefaultProc(msg, wParam, lParam); }
@@ -108,6 +120,7 @@ LRESULT CALLBACK Control::StaticWindowProc(HWND window, UINT msg, WPARAM wParam,
       result = self->WindowProc(msg, wParam, lParam);
       self->Unbind();
       self->m_pfnOldProc = nullptr;
+      self->m_bOwnsWindow = false;
       self->OnFinalDestroy();
     } else if (oldProc != nullptr) {
       result = ::CallWindowProcW(oldProc, window, msg, wParam, lParam);

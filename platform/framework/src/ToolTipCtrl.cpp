@@ -153,7 +153,9 @@ void ToolTipCtrl::TrackPosition(int screenX, int screenY) {
 }
 
 bool ToolTipCtrl::SetTitle(UINT icon, const std::wstring& title) {
-  return SendMessage(TTM_SETTITLEW, icon, reinterpret_cast<LPARAM>(title.c_str())) != FALSE;
+  // An empty title string would still take a title line: no string removes the title.
+  const LPARAM text = title.empty() ? 0 : reinterpret_cast<LPARAM>(title.c_str());
+  return SendMessage(TTM_SETTITLEW, icon, text) != FALSE;
 }
 
 COLORREF ToolTipCtrl::GetTipBkColor() const { return static_cast<COLORREF>(SendMessage(TTM_GETTIPBKCOLOR)); }

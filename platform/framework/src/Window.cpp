@@ -81,6 +81,28 @@ void Window::EnableDlgItem(int id, bool enable) {
   if (HWND item = GetDlgItem(id)) ::EnableWindow(item, enable ? TRUE : FALSE);
 }
 
+namespace {
+bool ModifyLong(HWND window, int index, DWORD remove, DWORD add, UINT swpFlags) {
+  if (window == nullptr) return false;
+  const auto style = static_cast<DWORD>(::GetWindowLongPtrW(window, index));
+  const DWORD changed = (style & ~remove) | add;
+  if (changed == style) return false;
+  ::SetWindowLongPtrW(window, index, static_cast<LONG_PTR>(changed));
+  if (swpFlags != 0) {
+    ::SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | swpFlags);
+  }
+  return true;
+}
+}  // namespace
+
+bool Window::ModifyStyle(HWND window, DWORD remove, DWORD add, UINT swpFlags) {
+  return ModifyLong(window, GWL_STYLE, remove, add, swpFlags);
+}
+
+bool Window::ModifyStyleEx(HWND window, DWORD remove, DWORD add, UINT swpFlags) {
+  return ModifyLong(window, GWL_EXSTYLE, remove, add, swpFlags);
+}
+
 BOOL WalkPreTranslateTree(MSG* msg) {
   for (HWND window = msg->hwnd; window != nullptr;) {
     if (Window* object = Window::FromHandle(window)) {

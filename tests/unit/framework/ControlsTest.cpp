@@ -10,6 +10,7 @@
 #include "framework/BitmapButton.h"
 #include "framework/Dialog.h"
 #include "framework/Handles.h"
+#include "framework/PopupMenu.h"
 #include "framework/ToolTipCtrl.h"
 
 namespace {
@@ -21,29 +22,7 @@ constexpr COLORREF kGrey = RGB(128, 128, 128);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr int kBitmapWidth = 12;
 
-// Draws one item state into a white 32 x 16 surface and reports what landed where.
-class DrawSurface {
- public:
-  DrawSurface() : m_screen(nullptr), m_dc(m_screen), m_bitmap(::CreateCompatibleBitmap(m_screen, 32, 16)),
-                  m_select(m_dc, m_bitmap.Get()) {}
-  void Draw(framework::BitmapButton& button, UINT state, int left = 0) {
-    RECT all{0, 0, 32, 16};
-    ::FillRect(m_dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
-    DRAWITEMSTRUCT item{};
-    item.CtlType = ODT_BUTTON;
-    item.itemState = state;
-    item.hDC = m_dc;
-    item.rcItem = RECT{left, 0, 32, 16};
-    button.DrawItem(item);
-  }
-  COLORREF At(int x, int y) const { return ::GetPixel(m_dc, x, y); }
-
- private:
-  framework::WindowDC m_screen;
-  framework::MemoryDC m_dc;
-  framework::BitmapHolder m_bitmap;
-  framework::SelectObjectScope m_select;
-};
+using DrawSurface = framework_test::DrawSurface;
 
 TEST(BitmapButton, StateChoosesPressedThenFocusedThenDisabledThenNormal) {
   framework::BitmapButton button;
@@ -104,6 +83,74 @@ TEST(BitmapButton, ParentDrawRequestsReachTheSubclassedButton) {
   EXPECT_GE(button.m_nDraws, 1);
   framework::WindowDC dc(button.GetSafeHwnd());
   EXPECT_EQ(::GetPixel(dc, 2, 2), kBlue);
+  dialog.DestroyWindow();
+}
+
+TEST(BitmapButton, HotBitmapShowsWhileTheMouseIsOverTheButtonAndGoesWhenItLeaves) {
+  framework::Dialog dialog(IDD_TEST_MODAL);
+  ASSERT_TRUE(dialog.Create(nullptr));
+  ::SetWindowPos(dialog.GetSafeHwnd(), HWND_TOPMOST, 30, 30, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+  framework::BitmapButton button;
+  ASSERT_TRUE(button.SubclassDlgItem(IDC_TEST_BUTTON, dialog.GetSafeHwnd()));
+  ASSERT_TRUE(button.LoadBitmaps(IDB_TEST_RED, IDB_TEST_GREEN));
+  HWND window = button.GetSafeHwnd();
+  POINT over{3, 3};
+  ::ClientToScreen(window, &over);
+  ::SetCursorPos(over.x, over.y);
+  ::SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+  EXPECT_FALSE(button.IsHovering()) << "without a hot bitmap there is no hover";
+
+  ASSERT_TRUE(button.LoadHotBitmap(IDB_TEST_BLUE));
+  ::SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+  EXPECT_TRUE(button.IsHovering());
+  DrawSurface surface;
+  surface.Draw(button, 0);
+  EXPECT_EQ(surface.At(1, 1), kBlue);
+  surface.Draw(button, ODS_SELECTED);
+  EXPECT_EQ(surface.At(1, 1), kGreen) << "pressed wins over hot";
+
+  // The mouse leaves without another move over the button: the system's leave notice ends it.
+  ::SetCursorPos(1000, 700);
+  EXPECT_TRUE(framework_test::PumpUntil([&] { return !button.IsHovering(); }, 2000));
+  surface.Draw(button, 0);
+  EXPECT_EQ(surface.At(1, 1), kRed);
+
+  // A move seen over another window ends it too.
+  ::SetCursorPos(over.x, over.y);
+  ::SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+  ASSERT_TRUE(button.IsHovering());
+  ::SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(-200, -200));
+  EXPECT_FALSE(button.IsHovering());
+
+  EXPECT_FALSE(button.LoadHotBitmap(IDB_TEST_MISSING));
+  EXPECT_EQ(button.GetHotBitmap(), nullptr);
+  ::SetCursorPos(1000, 700);
+  dialog.DestroyWindow();
+}
+
+TEST(PopupMenu, TrackedSubMenuReturnsTheChosenCommand) {
+  framework::Dialog dialog(IDD_TEST_MODAL);
+  ASSERT_TRUE(dialog.Create(nullptr));
+  ::SetWindowPos(dialog.GetSafeHwnd(), HWND_TOPMOST, 30, 30, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+  framework::PopupMenu menu;
+  EXPECT_FALSE(menu.Load(IDR_TEST_MISSING_MENU));
+  EXPECT_EQ(menu.Track(0, POINT{60, 60}, dialog.GetSafeHwnd()), 0u) << "nothing loaded, nothing shown";
+  ASSERT_TRUE(menu.Load(IDR_TEST_MENU));
+  EXPECT_EQ(menu.GetSubMenu(2), nullptr);
+  menu.CheckRadioItem(IDM_TEST_FIRST, IDM_TEST_SECOND, IDM_TEST_SECOND);
+  EXPECT_EQ(::GetMenuState(menu.GetSubMenu(0), IDM_TEST_SECOND, MF_BYCOMMAND) & MF_CHECKED, UINT{MF_CHECKED});
+  EXPECT_EQ(::GetMenuState(menu.GetSubMenu(0), IDM_TEST_FIRST, MF_BYCOMMAND) & MF_CHECKED, 0u);
+
+  // The keys wait in the queue and reach the menu once its own loop runs.
+  const auto choose = [&](int index, std::vector<WPARAM> keys) {
+    for (WPARAM key : keys) ::PostMessageW(dialog.GetSafeHwnd(), WM_KEYDOWN, key, 1);
+    return menu.Track(index, POINT{60, 60}, dialog.GetSafeHwnd());
+  };
+  EXPECT_EQ(choose(0, {VK_DOWN, VK_DOWN, VK_RETURN}), UINT{IDM_TEST_SECOND});
+  EXPECT_EQ(choose(1, {VK_DOWN, VK_RETURN}), UINT{IDM_TEST_OTHER});
+  EXPECT_EQ(choose(0, {VK_ESCAPE}), 0u);
+  menu.EnableItem(IDM_TEST_OTHER, false);
+  EXPECT_EQ(choose(1, {VK_DOWN, VK_RETURN, VK_ESCAPE}), 0u) << "a greyed item is not chosen";
   dialog.DestroyWindow();
 }
 

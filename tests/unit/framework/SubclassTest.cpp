@@ -168,3 +168,66 @@ TEST(OwnClassWindow, SystemClassWindowIsAttachedAfterCreation) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ControlOwnership, WindowsTheObjectCreatedGoWithItAndSubclassedOnesStay) {
+  HWND ownClass = nullptr;
+  HWND systemClass = nullptr;
+  {
+    framework::Control own;
+    ASSERT_TRUE(own.Create(0, nullptr, L"", WS_POPUP, RECT{0, 0, 10, 10}, nullptr));
+    EXPECT_TRUE(own.OwnsWindow());
+    ownClass = own.GetSafeHwnd();
+    framework::Control edit;
+    ASSERT_TRUE(edit.Create(0, L"EDIT", L"abc", WS_POPUP, RECT{0, 0, 80, 20}, nullptr));
+    systemClass = edit.GetSafeHwnd();
+  }
+  EXPECT_FALSE(::IsWindow(ownClass));
+  EXPECT_FALSE(::IsWindow(systemClass));
+
+  framework::Dialog dialog(IDD_TEST_MODAL);
+  ASSERT_TRUE(dialog.Create(nullptr));
+  HWND item = dialog.GetDlgItem(IDC_TEST_EDIT);
+  {
+    framework::Control subclassed;
+    ASSERT_TRUE(subclassed.Subclass(item));
+    EXPECT_FALSE(subclassed.OwnsWindow());
+  }
+  EXPECT_TRUE(::IsWindow(item)) << "a dialog item belongs to its dialog";
+
+  // A created window destroyed by someone else leaves the object nothing to do.
+  framework::Control child;
+  ASSERT_TRUE(child.Create(0, L"STATIC", L"", WS_CHILD, RECT{0, 0, 10, 10}, dialog.GetSafeHwnd()));
+  dialog.DestroyWindow();
+  EXPECT_FALSE(child.OwnsWindow());
+  EXPECT_EQ(child.GetSafeHwnd(), nullptr);
+}
+
+TEST(WindowStyle, BitsAreRemovedThenAddedAndChangesReported) {
+  framework::Dialog dialog(IDD_TEST_MODAL);
+  ASSERT_TRUE(dialog.Create(nullptr));
+  framework::Control edit;
+  ASSERT_TRUE(edit.SubclassDlgItem(IDC_TEST_EDIT, dialog.GetSafeHwnd()));
+  const auto style = [&] { return static_cast<DWORD>(::GetWindowLongPtrW(edit.GetSafeHwnd(), GWL_STYLE)); };
+  const auto exStyle = [&] { return static_cast<DWORD>(::GetWindowLongPtrW(edit.GetSafeHwnd(), GWL_EXSTYLE)); };
+  ASSERT_NE(style() & ES_AUTOHSCROLL, 0u);
+  EXPECT_TRUE(edit.ModifyStyle(ES_AUTOHSCROLL, ES_READONLY | ES_UPPERCASE));
+  EXPECT_EQ(style() & (ES_AUTOHSCROLL | ES_READONLY | ES_UPPERCASE), DWORD{ES_READONLY | ES_UPPERCASE});
+  EXPECT_FALSE(edit.ModifyStyle(ES_AUTOHSCROLL, ES_UPPERCASE)) << "nothing changed";
+
+  RECT before{};
+  ::GetClientRect(edit.GetSafeHwnd(), &before);
+  const bool hadEdge = (exStyle() & WS_EX_CLIENTEDGE) != 0;
+  EXPECT_TRUE(framework::Window::ModifyStyleEx(edit.GetSafeHwnd(), WS_EX_CLIENTEDGE, WS_EX_TOOLWINDOW, SWP_FRAMECHANGED));
+  EXPECT_EQ(exStyle() & (WS_EX_CLIENTEDGE | WS_EX_TOOLWINDOW), DWORD{WS_EX_TOOLWINDOW});
+  RECT after{};
+  ::GetClientRect(edit.GetSafeHwnd(), &after);
+  if (hadEdge) {
+    EXPECT_GT(after.right, before.right) << "the frame change is applied at once";
+  }
+  EXPECT_FALSE(framework::Window::ModifyStyle(nullptr, 0, WS_VISIBLE));
+  dialog.DestroyWindow();
+}
+
+}  // namespace

@@ -5,6 +5,9 @@
 
 #include <functional>
 
+#include "framework/BitmapButton.h"
+#include "framework/Handles.h"
+
 namespace framework_test {
 
 // Pumps messages (through the framework's translation) until `done` holds or `timeoutMs` passes.
@@ -12,5 +15,23 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 3000);
 
 // Sends a key press (WM_KEYDOWN then WM_KEYUP) to `window` through the queue.
 void PostKey(HWND window, WPARAM key);
+
+// A white surface of the screen's format on which a bitmap button draws one state.
+class DrawSurface {
+ public:
+  explicit DrawSurface(int width = 32, int height = 16);
+  void Clear();
+  // Draws `state` with the item rectangle starting at `left`.
+  void Draw(framework::BitmapButton& button, UINT state, int left = 0);
+  COLORREF At(int x, int y) const { return ::GetPixel(m_dc, x, y); }
+  HDC Get() const { return m_dc.Get(); }
+
+ private:
+  RECT m_rcAll;
+  framework::WindowDC m_screen;
+  framework::MemoryDC m_dc;
+  framework::BitmapHolder m_bitmap;
+  framework::SelectObjectScope m_select;
+};
 
 }  // namespace framework_test

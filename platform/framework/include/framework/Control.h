@@ -2,7 +2,8 @@
 // dialog item) whose window procedure it replaces, or a window it creates itself. Messages go to the
 // virtual WindowProc; DefaultProc calls the procedure that was replaced (DefWindowProc for a window
 // of the framework's own class). The original procedure is put back when the window is destroyed
-// or the object detaches.
+// or the object detaches. A window the object created itself (Create) is destroyed with the object;
+// a window it only subclassed stays.
 #pragma once
 
 #include <string>
@@ -22,10 +23,13 @@ class Control : public Window {
   // Gives the window its original procedure back and forgets it.
   void Unsubclass();
   bool IsSubclassed() const { return m_hWnd != nullptr; }
+  // True while the object holds a window it created itself.
+  bool OwnsWindow() const { return m_bOwnsWindow; }
 
   // Creates a window of the framework's own class (className null: arrow cursor, double clicks,
   // no background) whose every message, WM_NCCREATE and WM_CREATE included, reaches WindowProc; or
   // a window of a system class, attached as soon as it exists. `id` is the child identifier or menu.
+  // The object owns the window: its destructor destroys it.
   bool Create(DWORD exStyle, const wchar_t* className, const std::wstring& title, DWORD style, const RECT& rect,
               HWND parent, UINT_PTR id = 0);
   BOOL DestroyWindow();
@@ -42,6 +46,7 @@ class Control : public Window {
   static LRESULT CALLBACK StaticWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 
   WNDPROC m_pfnOldProc = nullptr;
+  bool m_bOwnsWindow = false;
 };
 
 }  // namespace framework

@@ -73,6 +73,9 @@ struct DestroyIconHandle {
 struct DestroyImageList {
   void operator()(HIMAGELIST list) const { ::ImageList_Destroy(list); }
 };
+struct DestroyMenuHandle {
+  void operator()(HMENU menu) const { ::DestroyMenu(menu); }
+};
 
 // A GDI object (HBITMAP, HFONT, HBRUSH, HRGN, HPEN) deleted with DeleteObject.
 template <class Handle>
@@ -86,6 +89,8 @@ using PenHolder = GdiObject<HPEN>;
 // An icon made by LoadImage without LR_SHARED, or by CreateIconIndirect.
 using IconHolder = UniqueObject<HICON, DestroyIconHandle>;
 using ImageListHolder = UniqueObject<HIMAGELIST, DestroyImageList>;
+// A menu made by LoadMenu or CreateMenu that no window holds (DestroyMenu frees its sub-menus too).
+using MenuHolder = UniqueObject<HMENU, DestroyMenuHandle>;
 
 // Selects an object into a device context and selects the previous one back when it ends.
 // Regions are not selected this way (SelectObject answers them with a complexity, not an object).

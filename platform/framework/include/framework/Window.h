@@ -57,6 +57,16 @@ class Window {
   }
   void Invalidate(bool erase = true) { ::InvalidateRect(m_hWnd, nullptr, erase ? TRUE : FALSE); }
 
+  // Style bits: `remove` is cleared, then `add` is set. True when the style changed. With
+  // `swpFlags` (SWP_FRAMECHANGED for a frame bit) the window is told of the change at once, without
+  // moving, sizing, reordering or activating it.
+  bool ModifyStyle(DWORD remove, DWORD add, UINT swpFlags = 0) { return ModifyStyle(m_hWnd, remove, add, swpFlags); }
+  bool ModifyStyleEx(DWORD remove, DWORD add, UINT swpFlags = 0) {
+    return ModifyStyleEx(m_hWnd, remove, add, swpFlags);
+  }
+  static bool ModifyStyle(HWND window, DWORD remove, DWORD add, UINT swpFlags = 0);
+  static bool ModifyStyleEx(HWND window, DWORD remove, DWORD add, UINT swpFlags = 0);
+
  protected:
   // Binds this object to a window so that FromHandle finds it; Unbind undoes it.
   void Bind(HWND window);
