@@ -100,6 +100,56 @@ class Image:
                     continue
                 self.blend(x, y, shade(cx, cy) if shade else colour, min(coverage, 1.0) * opacity)
 
+    def copy(self, x=0, y=0, width=None, height=None):
+        """A new image of the rectangle at (x, y) of this one (default: all of it)."""
+        width = self.width - x if width is None else width
+        height = self.height - y if height is None else height
+        if x < 0 or y < 0 or x + width > self.width or y + height > self.height:
+            raise ValueError("the rectangle lies outside the image")
+        out = Image(width, height)
+        for row in range(height):
+            src = (y + row) * self.width + x
+            dst = row * width
+            for channel in ("red", "green", "blue", "alpha"):
+                getattr(out, channel)[dst:dst + width] = getattr(self, channel)[src:src + width]
+        return out
+
+    def paste(self, other, x, y):
+        """Paints another image over this one with its top-left corner at (x, y), by its alpha."""
+        for row in range(other.height):
+            ty = y + row
+            if not 0 <= ty < self.height:
+                continue
+            for column in range(other.width):
+                tx = x + column
+                if not 0 <= tx < self.width:
+                    continue
+                i = row * other.width + column
+                self.blend(tx, ty, (other.red[i], other.green[i], other.blue[i]), other.alpha[i])
+
+    def fill_rect(self, x0, y0, x1, y1, colour):
+        """Sets the pixels of the whole-pixel rectangle x0 <= x < x1, y0 <= y < y1 to a flat colour."""
+        x0, y0, x1, y1 = self._clip((x0, y0, x1, y1))
+        for y in range(y0, y1):
+            base = y * self.width
+            self.red[base + x0:base + x1] = [float(colour[0])] * (x1 - x0)
+            self.green[base + x0:base + x1] = [float(colour[1])] * (x1 - x0)
+            self.blue[base + x0:base + x1] = [float(colour[2])] * (x1 - x0)
+            self.alpha[base + x0:base + x1] = [1.0] * (x1 - x0)
+
+    def keyed(self, key, backing):
+        """The image made opaque for drawing with a transparent colour: pixels at least half
+        covered are laid over the backing colour, the others become the key colour."""
+        out = Image(self.width, self.height, key)
+        for y in range(self.height):
+            for x in range(self.width):
+                i = y * self.width + x
+                a = self.alpha[i]
+                if a >= 0.5:
+                    colour = mix(backing, (self.red[i], self.green[i], self.blue[i]), a)
+                    out.blend(x, y, colour, 1.0)
+        return out
+
     def _clip(self, box):
         if box is None:
             return 0, 0, self.width, self.height

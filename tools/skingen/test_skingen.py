@@ -1,6 +1,7 @@
 """Tests of the picture generator: file formats, drawing and the picture registry."""
 
 import os
+import re
 import struct
 import sys
 import tempfile
@@ -10,6 +11,7 @@ sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import glyphs  # noqa: E402
+import layout  # noqa: E402
 import pictures  # noqa: E402,F401
 import raster  # noqa: E402
 import registry  # noqa: E402
@@ -186,6 +188,152 @@ class Registry(unittest.TestCase):
             with open(splash, "rb") as written:
                 _, width, height, bits, _ = bitmap_header(written.read())
             self.assertEqual((500, 300, 24), (width, height, bits))
+
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+RES = os.path.join(HERE, "..", "..", "res")
+
+# The sizes of the skin's bitmaps as the layout tables of the main window and the panels, the
+# level meter, the time slider and the file list use them: a button's five bitmaps have the
+# button's size, a picture its row's size.
+LAYOUT_SIZES = {
+    (646, 29): (161, 162),
+    (155, 25): (158, 256, 160, 159, 157),
+    (160, 25): (164, 257, 166, 165, 163),
+    (44, 26): (290, 295, 293, 294, 292, 291, 289, 296),
+    (34, 27): (233, 236, 235, 234, 251),
+    (646, 411): (238, 239),
+    (30, 20): (282, 279, 280, 283, 281, 277, 274, 275, 278, 276),
+    (69, 22): (167, 172, 171, 170, 252, 173, 176, 175, 174, 253, 197, 200, 199, 198, 243, 201, 204, 203, 202, 244),
+    (37, 22): (177, 180, 179, 178, 254),
+    (30, 30): tuple(range(185, 194)),
+    (12, 20): (339, 336, 337, 335, 338, 334, 331, 332, 330, 333),
+    (34, 24): (311, 308, 309, 307, 310, 221, 224, 223, 222, 249),
+    (20, 19): (301, 298, 299, 297, 300, 306, 303, 304, 302, 305),
+    (25, 20): (272, 269, 270, 273, 271, 264, 267, 268, 265, 266, 287, 284, 285, 288, 286),
+    (129, 20): (316,),
+    (19, 9): (320, 322),
+    (2, 4): (329, 319),
+    (4, 4): (328,),
+    (11, 50): (130,),
+    (18, 18): (313,),
+    (52, 39): (132, 134),
+}
+
+
+def read_bitmap(data):
+    """(width, height, bits, pixel function (x, y) -> (r, g, b)) of a 24-bit bitmap file."""
+    offset, width, height, bits, _ = bitmap_header(data)
+    stride = raster.row_stride(width, 24)
+
+    def pixel(x, y):
+        at = offset + (height - 1 - y) * stride + 3 * x
+        b, g, r = data[at:at + 3]
+        return r, g, b
+    return width, height, bits, pixel
+
+
+def difference(a, b):
+    """Mean absolute channel difference of two pictures of one size."""
+    total = 0
+    for y in range(a[1]):
+        for x in range(a[0]):
+            total += sum(abs(p - q) for p, q in zip(a[3](x, y), b[3](x, y)))
+    return total / (3.0 * a[0] * a[1])
+
+
+def luminance_spread(picture, inset=3):
+    """Standard deviation of the luminance inside the edge: how much a button's pictogram stands
+    out from its face."""
+    values = [0.3 * r + 0.59 * g + 0.11 * b for y in range(inset, picture[1] - inset)
+              for x in range(inset, picture[0] - inset) for r, g, b in [picture[3](x, y)]]
+    mean = sum(values) / len(values)
+    return (sum((v - mean) ** 2 for v in values) / len(values)) ** 0.5
+
+
+class Skin(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.TemporaryDirectory()
+        registry.write_all(cls.folder.name)
+        with open(os.path.join(RES, "resource.h"), encoding="utf-8") as header:
+            cls.defines = re.findall(r"^#define (IDB_\w+) (\d+)", header.read(), re.M)
+        with open(os.path.join(RES, "Pictures.rc"), encoding="utf-8") as script:
+            cls.listed = re.findall(r'^(IDB_\w+) BITMAP "([^"]+)"', script.read(), re.M)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.folder.cleanup()
+
+    def load(self, file_name):
+        with open(os.path.join(self.folder.name, file_name), "rb") as drawn:
+            return read_bitmap(drawn.read())
+
+    def by_id(self, bitmap_id):
+        return self.load(layout.bitmap_files()[bitmap_id])
+
+    def test_every_bitmap_id_is_defined_once_and_listed_once_with_a_drawn_file(self):
+        names = [name for name, _ in self.defines]
+        ids = [int(value) for _, value in self.defines]
+        self.assertEqual(len(names), len(set(names)))
+        self.assertEqual(len(ids), len(set(ids)), "two bitmaps share an id")
+        listed = dict(self.listed)
+        self.assertEqual(len(listed), len(self.listed), "a bitmap is listed twice")
+        self.assertEqual(set(names), set(listed))
+        drawn = {relative for relative, _, _ in registry.outputs()}
+        for name, file_name in listed.items():
+            self.assertIn(file_name, drawn, name)
+
+    def test_every_skin_bitmap_has_its_layout_size_and_24_bits(self):
+        expected = {i: size for size, ids in LAYOUT_SIZES.items() for i in ids}
+        defined = {int(value): name for name, value in self.defines}
+        listed = dict(self.listed)
+        self.assertEqual(set(expected), set(defined) - {102}, "ids of the layout and of resource.h differ")
+        for bitmap_id, size in expected.items():
+            width, height, bits, _ = self.load(listed[defined[bitmap_id]])
+            self.assertEqual(size + (24,), (width, height, bits), defined[bitmap_id])
+
+    def test_button_states_look_different_and_disabled_is_dimmed(self):
+        for button in layout.BUTTONS:
+            normal = self.by_id(button.normal)
+            for state in ("pressed", "focused", "hot"):
+                if getattr(button, state) != button.normal:
+                    self.assertGreater(difference(normal, self.by_id(getattr(button, state))), 2.0,
+                                       (button.name, state))
+            disabled = self.by_id(button.disabled)
+            self.assertLess(luminance_spread(disabled), 0.8 * luminance_spread(normal), button.name)
+
+    def test_the_eight_status_icons_can_be_told_apart(self):
+        icons = [self.by_id(i) for i in layout.STATUS_IDS]
+        for a in range(len(icons)):
+            for b in range(a + 1, len(icons)):
+                self.assertGreater(difference(icons[a], icons[b]), 3.0,
+                                   (layout.STATUS_VARIANTS[a], layout.STATUS_VARIANTS[b]))
+
+    def test_the_recording_icon_is_dark_when_idle_and_moves_in_every_frame(self):
+        frames = [self.by_id(layout.RECORDING_FIRST_ID + f) for f in range(layout.RECORDING_FRAMES)]
+        red = [frame[3](15, 15)[0] for frame in frames]
+        self.assertTrue(all(red[0] + 80 < r for r in red[1:]), red)
+        for f in range(1, len(frames)):
+            following = frames[f + 1] if f + 1 < len(frames) else frames[1]
+            self.assertGreater(difference(frames[f], following), 1.0, f)
+
+    def test_transparent_pictures_carry_magenta_where_the_background_shows(self):
+        key = (255, 0, 255)
+        width, height, _, pixel = self.by_id(130)
+        self.assertEqual(key, pixel(width - 1, height - 1))   # the program takes this pixel as the key
+        self.assertEqual(key, pixel(0, height - 1))
+        self.assertTrue(all(pixel(5, y) != key for y in range(height - 1)), "the needle has a gap")
+        width, height, _, pixel = self.by_id(313)
+        for corner in ((0, 0), (width - 1, 0), (0, height - 1), (width - 1, height - 1)):
+            self.assertEqual(key, pixel(*corner))
+        self.assertNotEqual(key, pixel(width // 2, height // 2))
+
+    def test_meter_segments_are_white_orange_and_red(self):
+        white, orange, red = (self.by_id(i)[3](0, 0) for i in (329, 319, 328))
+        self.assertTrue(min(white) > 200, white)
+        self.assertTrue(orange[0] > 200 and 80 < orange[1] < 200 and orange[2] < 80, orange)
+        self.assertTrue(red[0] > 200 and red[1] < 80, red)
 
 
 if __name__ == "__main__":
