@@ -527,7 +527,9 @@ void MainPanel::UpdateStatusIcon() {
         break;
     }
   }
-  m_skinLayout.SetVariant(IDC_MAIN_STATUS_ICON, image);
+  // The picture is changed only when it differs from the one shown.
+  HWND icon = GetDlgItem(IDC_MAIN_STATUS_ICON);
+  if (m_skinLayout.GetVariant(icon) != image) m_skinLayout.SetVariant(icon, image);
 }
 
 void MainPanel::ShowCamcorderName() {

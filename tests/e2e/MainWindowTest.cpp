@@ -83,6 +83,13 @@ class MainWindowSession {
     HWND panel = FindPanel(m_hMain, backgroundId);
     return panel != nullptr && IsWindowVisible(panel);
   }
+  // A visible dialog of the program other than the main window, or null.
+  HWND OtherDialog() const {
+    for (HWND window : m_program.TopWindows()) {
+      if (window != m_hMain && IsWindowVisible(window) && e2e::ClassName(window) == L"#32770") return window;
+    }
+    return nullptr;
+  }
   void PressKey(WPARAM key) const {
     PostMessageW(m_hMain, WM_KEYDOWN, key, 1);
     PostMessageW(m_hMain, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
@@ -164,6 +171,19 @@ TEST(MainWindow, F3AndF4SwitchTheTabsInBothLanguages) {
     session.PressKey(VK_RETURN);
     Sleep(500);
     EXPECT_TRUE(IsWindowVisible(session.Main()));
+
+    // The system menu's about box, over the main window.
+    PostMessageW(session.Main(), WM_SYSCOMMAND, 0x10, 0);
+    HWND about = nullptr;
+    EXPECT_TRUE(e2e::WaitUntil([&] {
+      about = session.OtherDialog();
+      return about != nullptr;
+    }, 10s));
+    if (about != nullptr) {
+      Shot(about, L"about-" + language);
+      PostMessageW(about, WM_COMMAND, IDOK, 0);
+      EXPECT_TRUE(e2e::WaitUntil([&] { return session.OtherDialog() == nullptr; }, 10s));
+    }
   }
 }
 
