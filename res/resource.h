@@ -139,9 +139,14 @@
 // Dialogs
 #define IDD_ABOUTBOX 103
 #define IDD_MAINPANEL 104
+#define IDD_RECORDPANEL 105
+#define IDD_PLAYPANEL 106
 
 // Icons
 #define IDI_MAINFRAME 261
+
+// Accelerators
+#define IDR_MAIN_ACCELERATORS 260
 
 // Main panel (dialog 104)
 #define IDC_MAIN_PLAY_TAB 1000            // play-tab button
@@ -157,6 +162,15 @@
 #define IDC_MAIN_SHOW_FOLDER_SPECIFY 1088 // command only: the video folder specify dialog
 #define IDC_MAIN_CLOSING_NOTICE 1089      // "Ploverを終了しています"
 #define IDC_MAIN_STATUS_ICON 1094         // camcorder and tape status picture
+
+// Menu commands of the main panel's accelerator table
+#define IDM_MAIN_HELP 32770
+
+// Record panel (dialog 105)
+#define IDC_RECORD_BACKGROUND 1077        // holds the record panel's background bitmap
+
+// Play panel (dialog 106)
+#define IDC_PLAY_BACKGROUND 1078          // holds the play panel's background bitmap
 
 // About box (dialog 103)
 #define IDC_ABOUT_ICON 1200

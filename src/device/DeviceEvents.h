@@ -32,8 +32,30 @@ enum DeviceStatusCode : int {
     DEVICE_STATUS_READY = 8,
 };
 
+// The program's private window messages, all of them here so that no two collide on one window.
 // The message id the main panel gives the manager: WM_APP + 1.
 inline constexpr UINT WM_DEVICE_EVENT = WM_APP + 1;
+// Main panel's system-event filter -> main window: wParam a SystemEventCode, lParam for
+// EVENT_QUERYENDSESSION a pointer to the LRESULT answer (non-zero lets the session end).
+inline constexpr UINT WM_SYSTEM_EVENT = WM_APP + 2;
+// Main window -> itself: close the next modal window after a permitted end of session.
+inline constexpr UINT WM_CLOSE_MODAL_WINDOWS = WM_APP + 3;
+// History list -> record panel, drop slider -> play panel: list and slider notifications.
+inline constexpr UINT WM_LIST_NOTIFY = WM_APP + 10;
+// File list -> play panel: file list notifications.
+inline constexpr UINT WM_FILE_LIST_NOTIFY = WM_APP + 11;
+// Performance-check worker -> its dialog: one second's measurement.
+inline constexpr UINT WM_PERF_MEASURED = WM_APP + 30;
+// Thumbnail worker -> file list: a thumbnail is ready.
+inline constexpr UINT WM_THUMBNAIL_READY = WM_APP + 100;
+
+// Codes of WM_SYSTEM_EVENT, handed on to the record and play panels (all but the last).
+enum SystemEventCode : int {
+    EVENT_SUSPEND = 1,          // the computer is about to suspend or go to standby
+    EVENT_SESSIONLOCK = 2,      // the session was locked or its console disconnected
+    EVENT_SESSIONUNLOCK = 3,    // the session was unlocked or its console connected again
+    EVENT_QUERYENDSESSION = 4,  // the session is asked to end
+};
 
 // The channel itself: the target window, the message id and the status code.
 class DeviceEventChannel {
