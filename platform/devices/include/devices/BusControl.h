@@ -40,11 +40,14 @@ public:
 
 private:
     void Serve();
+    // Waits for an overlapped operation on the pipe; false when a stop came first or it failed.
+    bool Complete(HANDLE hPipe, OVERLAPPED& ov, BOOL bStarted, DWORD* pnBytes);
+    void CloseEvents();
 
     std::wstring m_strName;
-    std::atomic<bool> m_bStop{false};
     std::atomic<bool> m_bListening{false};
     HANDLE m_hReady = nullptr;
+    HANDLE m_hStop = nullptr;  // set by Stop: ends any wait of the server at once
     std::thread m_thread;
 };
 
