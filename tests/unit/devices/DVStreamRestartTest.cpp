@@ -119,15 +119,15 @@ TEST_F(DVStreamRestartTest, AStartAfterAStopDeliversNoBacklog) {
     devices::Bus::Get().SetTickSource([] { return g_dwClock.load(); });
     ASSERT_EQ(S_OK, m_spStream->StartStreaming());
     ASSERT_TRUE(m_sink.WaitForCount(1));  // frame 0 at the start of the run
-    g_dwClock = 10000 + 300;              // frames 1..8 fall due (frame 9 at 300.3 ms)
+    g_dwClock = 10000 + 299;              // frames 1..8 fall due (frame 9 at 300 ms)
     ASSERT_TRUE(m_sink.WaitForCount(9));
     ASSERT_EQ(S_OK, m_spStream->StopStreaming());
     ASSERT_EQ(9u, m_sink.Numbers().size());
 
-    g_dwClock = 10300 + 1500;  // 45 frames' time while stopped
+    g_dwClock = 10299 + 1500;  // 45 frames' time while stopped
     ASSERT_EQ(S_OK, m_spStream->StartStreaming());
     ASSERT_TRUE(m_sink.WaitForCount(10));  // the new run starts with the next frame
-    g_dwClock = 11800 + 300;
+    g_dwClock = 11799 + 299;  // frames 10..17
     ASSERT_TRUE(m_sink.WaitForCount(18));
     ASSERT_EQ(S_OK, m_spStream->StopStreaming());
     const auto all = m_sink.Numbers();
