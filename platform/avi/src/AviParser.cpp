@@ -269,7 +269,7 @@ void AviParser::ClassifyStreams()
 
 void AviParser::ReadStreamIndex(int streamNumber, std::vector<ChunkRef>& refs, IndexSource* pSource)
 {
-    const StreamInfo& stream = m_vecStreams[static_cast<std::size_t>(streamNumber)];
+    StreamInfo& stream = m_vecStreams[static_cast<std::size_t>(streamNumber)];
     // A super index, even an empty one, is the stream's index: a file cut off before its first
     // checkpoint has no frames yet, whatever chunks follow.
     if (stream.bHasSuperIndex) {
@@ -284,10 +284,11 @@ void AviParser::ReadStreamIndex(int streamNumber, std::vector<ChunkRef>& refs, I
     }
 }
 
-void AviParser::ReadOpenDmlIndex(const StreamInfo& stream, std::vector<ChunkRef>& refs)
+void AviParser::ReadOpenDmlIndex(StreamInfo& stream, std::vector<ChunkRef>& refs)
 {
     std::set<std::uint64_t> seen;
     std::vector<std::uint8_t> bytes;
+    stream.vecStdIndexes.assign(stream.vecSuperIndex.size(), StdIndexSpan{});
     for (std::size_t k = 0; k < stream.vecSuperIndex.size(); ++k) {
         const std::uint64_t pos = stream.vecSuperIndex[k].qwOffset;
         const std::string where = "super index entry " + std::to_string(k);
@@ -328,6 +329,7 @@ void AviParser::ReadOpenDmlIndex(const StreamInfo& stream, std::vector<ChunkRef>
         m_nEntryBudget -= n;
         if (!ReadBytes(first, static_cast<std::size_t>(n * disk::StdIndexEntry::kSize), bytes))
             continue;
+        stream.vecStdIndexes[k] = StdIndexSpan{refs.size(), static_cast<std::size_t>(n), true};
         for (std::uint64_t i = 0; i < n; ++i) {
             const auto e = disk::StdIndexEntry::Read(bytes.data() + i * disk::StdIndexEntry::kSize);
             if (e.dwOffset == 0) {

@@ -171,7 +171,8 @@ public:
         m_bRun = true;
         m_thread = std::thread([this] {
             while (m_bRun) {
-                Pump(::GetTickCount());
+                // The bus's clock, so that the stream keeps the time the camcorder keeps.
+                Pump(Bus::Get().Now());
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
         });

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "TestSupport.h"
+#include "avi/AviCheck.h"
 #include "avi/AviParser.h"
 #include "avi/AviRepair.h"
 
@@ -23,22 +24,31 @@ using avi::VideoSystem;
 
 namespace {
 
-// Keeps every write in order, with the number of frames the writer had taken before it.
+// Keeps every write in order, with the number of frames the writer had taken before it and the
+// number of the writer's calls that had returned.
 class WriteLog final : public avi::FileIo {
 public:
     struct Entry {
         std::uint64_t nPos;
         Bytes data;
         std::uint32_t nFramesTaken;
+        std::uint32_t nCallsDone;
     };
     std::uint32_t nFramesTaken = 0;
+    std::uint32_t nCallsDone = 0;
     std::vector<Entry> vecWrites;
+
+    // The file after write k is one the writer left between two of its calls.
+    bool BetweenCalls(std::size_t k) const
+    {
+        return k + 1 == vecWrites.size() || vecWrites[k + 1].nCallsDone != vecWrites[k].nCallsDone;
+    }
 
     bool ReadAt(std::uint64_t pos, void* b, std::size_t n, std::size_t* pRead) override { return m_image.ReadAt(pos, b, n, pRead); }
     bool WriteAt(std::uint64_t pos, const void* d, std::size_t n) override
     {
         const auto* p = static_cast<const std::uint8_t*>(d);
-        vecWrites.push_back(Entry{pos, Bytes(p, p + n), nFramesTaken});
+        vecWrites.push_back(Entry{pos, Bytes(p, p + n), nFramesTaken, nCallsDone});
         return m_image.WriteAt(pos, d, n);
     }
     bool GetSize(std::uint64_t* p) override { return m_image.GetSize(p); }
@@ -56,13 +66,20 @@ struct CutCheck {
 
 // What every cut file must give: a parse, frames that are the ones written (in order, with
 // the drops where they were), at most `lossLimit` frames fewer than the writer had taken, and
-// a repair that is consistent and keeps at least what the parser read.
+// a repair that is consistent and keeps at least what the parser read. A file the writer left
+// between two of its calls (bBetweenCalls) is consistent as it stands: its index entry counts,
+// super index durations and "dmlh" agree with the stream lengths the last checkpoint wrote.
 void CheckCutFile(avi::MemoryFile& cut, const Recording& rec, std::uint32_t framesTaken, std::uint32_t lossLimit,
-                  CutCheck* pResult, const std::string& where)
+                  bool bBetweenCalls, CutCheck* pResult, const std::string& where)
 {
     SCOPED_TRACE(where);
     avi::AviParser parser;
     ASSERT_EQ(parser.Parse(cut), AviResult::Ok);
+    if (bBetweenCalls) {
+        const avi::AviCheckResult check = avi::CheckAvi(parser, cut);
+        ASSERT_TRUE(check.bConsistent) << check.vecProblems.front();
+        ASSERT_EQ(parser.Frames().size(), parser.DeclaredLength());
+    }
     const auto& frames = parser.Frames();
     ASSERT_LE(frames.size(), framesTaken + 1u);
     ASSERT_GE(frames.size() + lossLimit, framesTaken);
@@ -112,6 +129,7 @@ void RecordWrites(const Recording& rec, WriteLog& log)
 {
     avi::AviWriter writer;
     ASSERT_EQ(writer.Open(log, rec.options), AviResult::Ok);
+    ++log.nCallsDone;
     std::size_t nextDrop = 0;
     for (std::uint32_t n = 0; n < rec.nFrames; ++n) {
         if (nextDrop < rec.drops.size() && rec.drops[nextDrop] == n) {
@@ -119,12 +137,15 @@ void RecordWrites(const Recording& rec, WriteLog& log)
             ASSERT_EQ(writer.WriteDroppedFrame(), AviResult::Ok);
         } else {
             ASSERT_EQ(writer.WriteVideoFrame(FrameFor(rec, n)), AviResult::Ok);
+            ++log.nCallsDone;
             if (rec.options.type == AviType::Type2)
                 ASSERT_EQ(writer.WriteAudio(MakePcmForFrame(rec.options.system, 48000, n)), AviResult::Ok);
         }
+        ++log.nCallsDone;
         log.nFramesTaken = n + 1;
     }
     ASSERT_EQ(writer.Finish(), AviResult::Ok);
+    ++log.nCallsDone;
 }
 
 } // namespace
@@ -141,6 +162,7 @@ TEST_P(CutAtEveryWrite, CutFileReadsUpToItsLastCheckpointAndRepairs)
     avi::MemoryFile image;
     std::mt19937 random(7);
     std::uint32_t cuts = 0;
+    std::uint32_t quietCuts = 0;
     // Cut after each write, and also inside every large write (a data chunk or a new segment's
     // headers) at a random byte.
     for (std::size_t k = 0; k < log.vecWrites.size(); ++k) {
@@ -151,7 +173,8 @@ TEST_P(CutAtEveryWrite, CutFileReadsUpToItsLastCheckpointAndRepairs)
             const std::size_t part = std::uniform_int_distribution<std::size_t>(1, w.data.size() - 1)(random);
             partial.WriteAt(w.nPos, w.data.data(), part);
             CutCheck result;
-            CheckCutFile(partial, rec, w.nFramesTaken, rec.options.nCheckpointFrames + 1, &result, where + " (partly)");
+            CheckCutFile(partial, rec, w.nFramesTaken, rec.options.nCheckpointFrames + 1, false, &result,
+                         where + " (partly)");
             ++cuts;
             if (HasFatalFailure())
                 return;
@@ -161,12 +184,15 @@ TEST_P(CutAtEveryWrite, CutFileReadsUpToItsLastCheckpointAndRepairs)
             continue; // the headers are the first write
         avi::MemoryFile cut(image.Bytes());
         CutCheck result;
-        CheckCutFile(cut, rec, w.nFramesTaken, rec.options.nCheckpointFrames + 1, &result, where);
+        const bool bBetweenCalls = log.BetweenCalls(k);
+        CheckCutFile(cut, rec, w.nFramesTaken, rec.options.nCheckpointFrames + 1, bBetweenCalls, &result, where);
         ++cuts;
+        quietCuts += bBetweenCalls ? 1 : 0;
         if (HasFatalFailure())
             return;
     }
     EXPECT_GT(cuts, 200u);
+    EXPECT_GT(quietCuts, rec.nFrames); // after every frame, and after the new segments and Finish
     // The last write leaves the finished file, which needs no repair.
     avi::AviParser parser;
     ASSERT_EQ(parser.Parse(image), AviResult::Ok);
@@ -384,7 +410,7 @@ TEST(KilledWriter, EveryKilledRecordingReadsAndRepairs)
 
         avi::MemoryFile cut(ReadWholeFile(path));
         CutCheck result;
-        CheckCutFile(cut, rec, taken, rec.options.nCheckpointFrames + 1, &result, path);
+        CheckCutFile(cut, rec, taken, rec.options.nCheckpointFrames + 1, false, &result, path);
         if (HasFatalFailure())
             return;
         if (bFfmpeg && result.nFramesRead > 0) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "avi/AviCheck.h"
 #include "avi/AviParser.h"
 #include "avi/ByteOrder.h"
 #include "avi/Timecode.h"
@@ -191,6 +192,91 @@ TEST(AviWriter, FullStandardIndexContinuesInAnotherOne)
             ASSERT_EQ(parser.ReadFrame(n, data), AviResult::Ok);
             ASSERT_EQ(avi::ReadLe32(data.data()), n);
         }
+    }
+}
+
+namespace {
+
+// Checks each super index entry's duration against what its standard index holds (frames with
+// the dropped ones, or audio sample blocks) and returns their sum.
+std::uint64_t CheckedDurationSum(const avi::AviParser& parser, int stream, std::uint32_t blockAlign)
+{
+    const avi::StreamInfo& info = parser.Streams()[static_cast<std::size_t>(stream)];
+    const auto& refs = stream == parser.VideoStream() ? parser.Frames() : parser.AudioChunks();
+    EXPECT_EQ(info.vecStdIndexes.size(), info.vecSuperIndex.size());
+    std::uint64_t sum = 0;
+    for (std::size_t k = 0; k < info.vecSuperIndex.size() && k < info.vecStdIndexes.size(); ++k) {
+        const avi::StdIndexSpan& span = info.vecStdIndexes[k];
+        EXPECT_TRUE(span.bRead) << k;
+        std::uint64_t covered = span.nCount;
+        if (blockAlign != 0) {
+            covered = 0;
+            for (std::size_t i = span.nFirst; i < span.nFirst + span.nCount; ++i)
+                covered += refs[i].nSize / blockAlign;
+        }
+        EXPECT_EQ(info.vecSuperIndex[k].dwDuration, covered) << "stream " << stream << ", super index entry " << k;
+        sum += info.vecSuperIndex[k].dwDuration;
+    }
+    return sum;
+}
+
+} // namespace
+
+TEST(AviWriter, SuperIndexDurationsCountEveryFrameDroppedOrNotAndAddUpToTheLength)
+{
+    // Type 2 across many segments, with drops at the start, in runs and at the end; Type 1 with
+    // small frames, so that standard indexes fill up inside segments.
+    struct Case {
+        AviType type;
+        std::uint32_t nFrames;
+        std::vector<std::uint32_t> drops;
+        bool bSmallFrames;
+    };
+    const Case cases[] = {{AviType::Type2, 60, {0, 6, 7, 8, 25, 26, 59}, false},
+                          {AviType::Type1, 40, {0, 1, 13, 14, 15, 39}, false},
+                          {AviType::Type1, 2000, {}, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.type == AviType::Type1 ? "Type 1" : "Type 2") + (c.bSmallFrames ? ", small frames" : ""));
+        avi::MemoryFile file;
+        std::vector<std::uint32_t> drops = c.drops;
+        if (c.bSmallFrames) {
+            avi::AviWriterOptions o;
+            o.type = c.type;
+            o.nSegmentBytes = 64 * 1024;
+            avi::AviWriter writer;
+            ASSERT_EQ(writer.Open(file, o), AviResult::Ok);
+            for (std::uint32_t n = 0; n < c.nFrames; ++n) {
+                if (n % 7 == 3 || n % 7 == 4) {
+                    drops.push_back(n);
+                    ASSERT_EQ(writer.WriteDroppedFrame(), AviResult::Ok);
+                } else {
+                    ASSERT_EQ(writer.WriteVideoFrame(Bytes(24, static_cast<std::uint8_t>(n))), AviResult::Ok);
+                }
+            }
+            ASSERT_EQ(writer.Finish(), AviResult::Ok);
+        } else {
+            Recording rec;
+            rec.recipe.system = VideoSystem::System625_50;
+            rec.options = OptionsFor(c.type, rec.recipe);
+            rec.options.nSegmentBytes = 1u << 20;
+            rec.nFrames = c.nFrames;
+            rec.drops = c.drops;
+            ASSERT_EQ(WriteRecording(file, rec), AviResult::Ok);
+        }
+        avi::AviParser parser;
+        ASSERT_EQ(parser.Parse(file), AviResult::Ok);
+        ASSERT_EQ(parser.DroppedFrames(), drops);
+        const auto& video = parser.Streams()[0];
+        EXPECT_GT(video.vecSuperIndex.size(), 3u);
+        EXPECT_EQ(CheckedDurationSum(parser, 0, 0), c.nFrames);
+        EXPECT_EQ(video.header.dwLength, c.nFrames);
+        if (c.type == AviType::Type2) {
+            const auto& audio = parser.Streams()[1];
+            EXPECT_EQ(CheckedDurationSum(parser, 1, audio.wave.nBlockAlign), audio.header.dwLength);
+            EXPECT_GT(audio.header.dwLength, 0u);
+        }
+        const avi::AviCheckResult check = avi::CheckAvi(parser, file);
+        EXPECT_TRUE(check.bConsistent) << (check.vecProblems.empty() ? "" : check.vecProblems[0]);
     }
 }
 

@@ -99,6 +99,50 @@ TEST(AviTool, CheckAndRepairOfACutOffFile)
         std::filesystem::remove(path.string() + suffix);
 }
 
+TEST(AviTool, CheckFindsAWrongSuperIndexDurationAndRepairMendsIt)
+{
+    // The first super index entry of the video (the first "indx") or of the audio (the second)
+    // made 4 short, as a writer that forgot the drops would leave it.
+    for (const int nIndx : {0, 1}) {
+        SCOPED_TRACE(nIndx == 0 ? "video" : "audio");
+        Recording rec;
+        rec.recipe.system = VideoSystem::System625_50;
+        rec.options = OptionsFor(AviType::Type2, rec.recipe);
+        rec.options.nSegmentBytes = 1u << 20;
+        rec.nFrames = 40;
+        rec.drops = {2, 3, 4, 5, 20};
+        const auto path = WriteFile("duration.avi", rec);
+        Bytes bytes = ReadWholeFile(path);
+        std::size_t indx = 0;
+        for (int i = 0; i <= nIndx; ++i)
+            indx = std::string(bytes.begin(), bytes.end()).find("indx", indx + (i ? 1 : 0));
+        ASSERT_NE(indx, std::string::npos);
+        const std::size_t duration = indx + 32 + 12; // entry 0's dwDuration
+        const std::uint32_t good = avi::ReadLe32(&bytes[duration]);
+        ASSERT_GT(good, 4u);
+        avi::WriteLe32(&bytes[duration], good - 4);
+        WriteWholeFile(path, bytes);
+
+        std::string out;
+        ASSERT_EQ(Tool("check '" + path.string() + "'", &out), 1) << out;
+        const std::string stream = nIndx == 0 ? "DV stream" : "audio stream";
+        EXPECT_NE(out.find("problem: super index entry 0 of the " + stream + " lasts " + std::to_string(good - 4) +
+                           " but its standard index covers " + std::to_string(good)),
+                  std::string::npos)
+            << out;
+        EXPECT_NE(out.find("problem: the super index durations of the " + stream + " add up to"), std::string::npos) << out;
+        EXPECT_NE(out.find("NOT consistent"), std::string::npos) << out;
+
+        ASSERT_EQ(Tool("repair --segment-mib 1 '" + path.string() + "'", &out), 0) << out;
+        EXPECT_NE(out.find("recovered: 40 frames (5 dropped"), std::string::npos) << out;
+        ASSERT_EQ(Tool("check '" + path.string() + "'", &out), 0) << out;
+        const Bytes mended = ReadWholeFile(path);
+        EXPECT_EQ(avi::ReadLe32(&mended[duration]), good);
+        for (const char* suffix : {"", ".bak"})
+            std::filesystem::remove(path.string() + suffix);
+    }
+}
+
 TEST(AviTool, ReportsFilesItCannotUse)
 {
     const auto path = TempFile("text.avi");

@@ -101,6 +101,75 @@ TEST(DvTables, ScansVisitEveryCoefficientOnceAndAreasRise) {
     EXPECT_EQ(QuantShift(2, 0, 3), 4);
 }
 
+TEST(DvTables, ScansAreasAndStepsAreThoseOfTheStandard) {
+  // 8-8 zig-zag as the standard draws it: the scan position of each coefficient, rows of
+  // vertical frequency 0..7, columns of horizontal frequency 0..7.
+  const int kOrder88[8][8] = {
+      {0, 1, 5, 6, 14, 15, 27, 28},     {2, 4, 7, 13, 16, 26, 29, 42},
+      {3, 8, 12, 17, 25, 30, 41, 43},   {9, 11, 18, 24, 31, 40, 44, 53},
+      {10, 19, 23, 32, 39, 45, 52, 54}, {20, 22, 33, 38, 46, 51, 55, 60},
+      {21, 34, 37, 47, 50, 56, 59, 61}, {35, 36, 48, 49, 57, 58, 62, 63},
+  };
+  // 2-4-8 zig-zag: the scan position of each sum coefficient (vertical frequency 0..3 of the two
+  // fields added, horizontal 0..7); its difference coefficient comes right after it.
+  const int kOrder248Sum[4][8] = {
+      {0, 2, 6, 18, 20, 34, 36, 50},
+      {4, 8, 16, 22, 32, 38, 48, 52},
+      {10, 14, 24, 30, 40, 46, 54, 60},
+      {12, 26, 28, 42, 44, 56, 58, 62},
+  };
+  for (int v = 0; v < 8; ++v)
+    for (int h = 0; h < 8; ++h) EXPECT_EQ(kScan88[kOrder88[v][h]], v * 8 + h) << "8-8 (" << v << ", " << h << ")";
+  for (int v = 0; v < 4; ++v)
+    for (int h = 0; h < 8; ++h) {
+      EXPECT_EQ(kScan248[kOrder248Sum[v][h]], 2 * v * 8 + h) << "2-4-8 sum (" << v << ", " << h << ")";
+      EXPECT_EQ(kScan248[kOrder248Sum[v][h] + 1], (2 * v + 1) * 8 + h) << "2-4-8 difference (" << v << ", " << h << ")";
+    }
+
+  // Areas start at scan positions 0, 6, 21 and 43, in both scans.
+  const int kAreaStart[4] = {0, 6, 21, 43};
+  for (int i = 0; i < 64; ++i) {
+    int area = 0;
+    while (area < 3 && i >= kAreaStart[area + 1]) ++area;
+    EXPECT_EQ(kAreaOfScan[i], area) << "scan position " << i;
+  }
+
+  // Quantisation steps of areas 0..3, one row for each set of steps, with the QNO of each class
+  // that uses it (-1: none). Class 3 also halves its AC coefficients first, which doubles every
+  // step it uses.
+  struct StepRow {
+    int nQno[4];  // classes 0..3
+    int nStep[4];
+  };
+  const StepRow kSteps[] = {
+      {{-1, -1, 0, -1}, {8, 8, 16, 16}},  {{-1, -1, 1, 0}, {8, 8, 16, 16}},  {{-1, -1, 2, 1}, {4, 8, 8, 16}},
+      {{-1, 0, 3, 2}, {4, 8, 8, 16}},  {{-1, 1, 4, 3}, {4, 4, 8, 8}},  {{-1, 2, 5, 4}, {4, 4, 8, 8}},
+      {{0, 3, 6, 5}, {2, 4, 4, 8}},  {{1, 4, 7, 6}, {2, 4, 4, 8}},  {{2, 5, 8, 7}, {2, 2, 4, 4}},
+      {{3, 6, 9, 8}, {2, 2, 4, 4}},  {{4, 7, 10, 9}, {1, 2, 2, 4}},  {{5, 8, 11, 10}, {1, 2, 2, 4}},
+      {{6, 9, 12, 11}, {1, 1, 2, 2}},  {{7, 10, 13, 12}, {1, 1, 2, 2}},  {{8, 11, 14, 13}, {1, 1, 1, 2}},
+      {{9, 12, 15, 14}, {1, 1, 1, 1}},  {{10, 13, -1, 15}, {1, 1, 1, 1}},  {{11, 14, -1, -1}, {1, 1, 1, 1}},
+      {{12, 15, -1, -1}, {1, 1, 1, 1}},  {{13, -1, -1, -1}, {1, 1, 1, 1}},  {{14, -1, -1, -1}, {1, 1, 1, 1}},
+      {{15, -1, -1, -1}, {1, 1, 1, 1}},
+  };
+  int checked = 0;
+  for (const StepRow& row : kSteps)
+    for (int cls = 0; cls < 4; ++cls) {
+      const int qno = row.nQno[cls];
+      if (qno < 0) continue;
+      for (int area = 0; area < 4; ++area) {
+        const int step = row.nStep[area] * (cls == 3 ? 2 : 1);
+        EXPECT_EQ(1 << QuantShift(cls, qno, area), step) << "class " << cls << ", QNO " << qno << ", area " << area;
+        for (int i = 1; i < 64; ++i) {
+          if (kAreaOfScan[i] == area) {
+            ASSERT_EQ(1 << QuantShiftsByScan()[cls][qno][i], step) << "class " << cls << ", QNO " << qno << ", position " << i;
+          }
+        }
+      }
+      ++checked;
+    }
+  EXPECT_EQ(checked, 4 * 16);  // every QNO of every class
+}
+
 TEST(DvTables, MacroblocksTileThePictureExactlyOnce) {
     for (const dv::System system : {dv::System::System525_60, dv::System::System625_50}) {
         const int height = dv::FrameHeight(system);

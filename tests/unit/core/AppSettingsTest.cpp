@@ -108,22 +108,43 @@ TEST_F(AppSettingsTest, StoredValuesAreReadWithAFolderBackslashAppended) {
   EXPECT_EQ(L"ABCDEFGHIJKLMNOPQ", settings.GetFilePrefix());
 }
 
-TEST_F(AppSettingsTest, ValuesAboveTheirRangeAreClamped) {
-  PutCompleteSet();
-  PutDword(L"NewFolderCreate", 2);
-  PutDword(L"NewFolderNameSetting", 2);
-  PutDword(L"VideoFolderCheck", 0xFFFFFFFF);  // compared unsigned
-  PutDword(L"RecordMode", 7);
-  PutDword(L"PreviewSize", 9);
-  PutDword(L"RecordFormat", 5);
-  AppSettings settings;
-  ASSERT_TRUE(settings.Load());
-  EXPECT_EQ(1u, settings.GetNewFolderCreate());
-  EXPECT_EQ(0u, settings.GetNewFolderNameSetting());
-  EXPECT_EQ(1u, settings.GetVideoFolderCheck());
-  EXPECT_EQ(0u, settings.GetRecordMode());
-  EXPECT_EQ(3u, settings.GetPreviewSize());
-  EXPECT_EQ(2u, settings.GetRecordFormat());
+TEST_F(AppSettingsTest, EveryClampedValueHoldsAtItsBoundsAndIsReplacedJustPastThem) {
+  // Each stored number at its largest value, one above it, far above it, at 0 and at -1 (stored
+  // as FFFFFFFFh: the comparisons are unsigned, so it counts as far above).
+  struct Clamp {
+    const wchar_t* name;
+    DWORD (AppSettings::*get)() const;
+    DWORD dwMax;
+    DWORD dwPastMax;  // what any larger value reads as
+  };
+  const Clamp clamps[] = {
+      {L"NewFolderCreate", &AppSettings::GetNewFolderCreate, 1, 1},
+      {L"NewFolderNameSetting", &AppSettings::GetNewFolderNameSetting, 1, 0},
+      {L"VideoFolderCheck", &AppSettings::GetVideoFolderCheck, 1, 1},
+      {L"RecordMode", &AppSettings::GetRecordMode, 1, 0},
+      {L"PreviewSize", &AppSettings::GetPreviewSize, 3, 3},
+      {L"RecordFormat", &AppSettings::GetRecordFormat, 2, 2},
+  };
+  for (const Clamp& clamp : clamps) {
+    struct Probe {
+      DWORD dwStored;
+      DWORD dwRead;
+    };
+    // 0 is below RecordFormat's smallest format (1) and stays 0: the record graph then keeps its own.
+    const Probe probes[] = {{clamp.dwMax, clamp.dwMax},
+                            {clamp.dwMax + 1, clamp.dwPastMax},
+                            {clamp.dwMax + 6, clamp.dwPastMax},
+                            {0, 0},
+                            {0xFFFFFFFF, clamp.dwPastMax}};
+    for (const Probe& probe : probes) {
+      SCOPED_TRACE(::testing::Message() << "stored " << probe.dwStored);
+      PutCompleteSet();
+      PutDword(clamp.name, probe.dwStored);
+      AppSettings settings;
+      ASSERT_TRUE(settings.Load());
+      EXPECT_EQ(probe.dwRead, (settings.*clamp.get)()) << clamp.name;
+    }
+  }
 }
 
 TEST_F(AppSettingsTest, APrefixOfEighteenCharactersStopsTheLoadThere) {

@@ -8,7 +8,9 @@
 
 #include <oleauto.h>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -18,14 +20,24 @@ struct NumberSink : devices::IDVFrameSink {
     void OnDVFrame(const uint8_t*, size_t, uint64_t nFrameNumber) override {
         std::lock_guard lock(mtx);
         vecNumbers.push_back(nFrameNumber);
+        arrived.notify_all();
     }
     std::vector<uint64_t> Numbers() {
         std::lock_guard lock(mtx);
         return vecNumbers;
     }
+    // Waits until n frames in all have arrived; the limit only keeps a broken stream from hanging.
+    bool WaitForCount(size_t n) {
+        std::unique_lock lock(mtx);
+        return arrived.wait_for(lock, std::chrono::seconds(30), [&] { return vecNumbers.size() >= n; });
+    }
     std::mutex mtx;
+    std::condition_variable arrived;
     std::vector<uint64_t> vecNumbers;
 };
+
+// The bus's clock in the tests that stream on the real-time thread: only the test moves it.
+std::atomic<DWORD> g_dwClock{0};
 
 std::atomic<int> g_nMade{0};
 std::vector<devices::DVFrameRequest> g_vecRequests;
@@ -64,6 +76,7 @@ protected:
             m_spStream->StopStreaming();
             m_spStream->SetFrameSink(nullptr);
         }
+        devices::Bus::Get().SetTickSource(nullptr);
         devices::SetDVFrameMaker(nullptr);
     }
 
@@ -101,20 +114,24 @@ TEST_F(DVStreamRestartTest, AStopRestartsTheClockAndNumbersGoOn) {
 }
 
 TEST_F(DVStreamRestartTest, AStartAfterAStopDeliversNoBacklog) {
+    // The streaming thread reads the bus's clock, so what falls due is set by the test alone.
+    g_dwClock = 10000;
+    devices::Bus::Get().SetTickSource([] { return g_dwClock.load(); });
     ASSERT_EQ(S_OK, m_spStream->StartStreaming());
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(m_sink.WaitForCount(1));  // frame 0 at the start of the run
+    g_dwClock = 10000 + 299;              // frames 1..8 fall due (frame 9 at 300 ms)
+    ASSERT_TRUE(m_sink.WaitForCount(9));
     ASSERT_EQ(S_OK, m_spStream->StopStreaming());
-    const auto first = m_sink.Numbers();
-    ASSERT_FALSE(first.empty());
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // 45 frames' time at 29.97 Hz
+    ASSERT_EQ(9u, m_sink.Numbers().size());
+
+    g_dwClock = 10299 + 1500;  // 45 frames' time while stopped
     ASSERT_EQ(S_OK, m_spStream->StartStreaming());
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(m_sink.WaitForCount(10));  // the new run starts with the next frame
+    g_dwClock = 11799 + 299;  // frames 10..17
+    ASSERT_TRUE(m_sink.WaitForCount(18));
     ASSERT_EQ(S_OK, m_spStream->StopStreaming());
     const auto all = m_sink.Numbers();
-    ASSERT_GT(all.size(), first.size());
-    const size_t nSecondRun = all.size() - first.size();
-    EXPECT_LE(nSecondRun, 16u);  // 0.3 s is 9 frames; generous slack for a busy machine
-    EXPECT_EQ(first.back() + 1, all[first.size()]);
+    ASSERT_EQ(18u, all.size()) << "frames that fell due while stopped were delivered";
     for (size_t i = 0; i < all.size(); ++i) ASSERT_EQ(i, all[i]);
 }
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <system_error>
 
-#include "AviCheck.h"
+#include "avi/AviCheck.h"
 #include "avi/AviParser.h"
 #include "avi/AviRepair.h"
 #include "avi/DvPacks.h"
@@ -133,7 +133,7 @@ int Check(const std::string& path)
     avi::AviParser parser;
     if (!OpenAndParse(path, file, parser))
         return kExitError;
-    const AviCheckResult result = CheckAvi(parser, file);
+    const avi::AviCheckResult result = avi::CheckAvi(parser, file);
     for (const auto& problem : result.vecProblems)
         std::printf("problem: %s\n", problem.c_str());
     std::printf("%s: %s (%zu index entries, stream length %u)\n", path.c_str(),
@@ -156,7 +156,7 @@ int Repair(const std::string& path, bool bForce, std::uint64_t segmentBytes)
         avi::AviParser parser;
         if (!OpenAndParse(path, file, parser))
             return kExitError;
-        if (!bForce && CheckAvi(parser, file).bConsistent) {
+        if (!bForce && avi::CheckAvi(parser, file).bConsistent) {
             std::printf("%s: already consistent, nothing to repair (--force rebuilds it anyway)\n", path.c_str());
             return kExitOk;
         }

@@ -19,6 +19,14 @@
 
 namespace avi {
 
+// What one standard index listed in the super index gave: its entries are the stream's index
+// entries nFirst .. nFirst + nCount - 1. bRead is false when it could not be used at all.
+struct StdIndexSpan {
+    std::size_t nFirst = 0;
+    std::size_t nCount = 0;
+    bool bRead = false;
+};
+
 struct StreamInfo {
     disk::StreamHeader header;
     std::vector<std::uint8_t> vecFormat; // "strf" data as stored
@@ -29,6 +37,7 @@ struct StreamInfo {
     bool bHasDvInfo = false;
     disk::DvInfo dvInfo;
     std::vector<disk::SuperIndexEntry> vecSuperIndex;
+    std::vector<StdIndexSpan> vecStdIndexes; // one for each super index entry, once the index is read
     bool bHasSuperIndex = false;
 };
 
@@ -93,7 +102,7 @@ private:
     void ParseHeaderList(const Chunk& hdrl);
     void ParseStreamList(const Chunk& strl);
     void ReadSuperIndex(const Chunk& indx, StreamInfo& stream);
-    void ReadOpenDmlIndex(const StreamInfo& stream, std::vector<ChunkRef>& refs);
+    void ReadOpenDmlIndex(StreamInfo& stream, std::vector<ChunkRef>& refs);
     void ReadIdx1(int streamNumber, std::vector<ChunkRef>& refs);
     void ScanMovi(int streamNumber, std::vector<ChunkRef>& refs);
     void ReadStreamIndex(int streamNumber, std::vector<ChunkRef>& refs, IndexSource* pSource);
