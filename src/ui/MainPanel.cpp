@@ -12,6 +12,7 @@
 #include "app/RecorderApp.h"
 #include "app/SplashWindow.h"
 #include "core/DebugTrace.h"
+#include "core/LibraryLoading.h"
 #include "framework/App.h"
 #include "framework/Resources.h"
 #include "resource.h"
@@ -97,7 +98,8 @@ void TraceEvent(int line, const char* name, LPARAM argument) {
 void SessionNotification::Register(HWND window, UINT message) {
   m_hWnd = window;
   m_nMessage = message;
-  m_hWtsApi = LoadLibraryW(L"wtsapi32.dll");
+  // From the system folder only, never from the current directory or PATH.
+  m_hWtsApi = LoadSystemLibrary(L"wtsapi32.dll");
   if (m_hWtsApi == nullptr) return;
   using RegisterFn = BOOL(WINAPI*)(HWND, DWORD);
   auto fnRegister = reinterpret_cast<RegisterFn>(

@@ -71,8 +71,9 @@ TEST_P(RoundTrip, ParserGivesBackWhatWasWritten)
         Bytes frame;
         const bool bDropped = std::binary_search(c.drops.begin(), c.drops.end(), n);
         ASSERT_EQ(parser.ReadFrame(n, frame), bDropped ? AviResult::Dropped : AviResult::Ok) << n;
-        if (!bDropped)
+        if (!bDropped) {
             ASSERT_EQ(StampOf(frame), n);
+        }
     }
     Bytes frame;
     EXPECT_EQ(parser.ReadFrame(c.nFrames, frame), AviResult::OutOfRange);
@@ -147,13 +148,16 @@ TEST(AviWriter, SeveralSegmentsKeepFrameOrderAndDrops)
         const auto& seg = parser.Segments()[s];
         EXPECT_NE(seg.nMoviPos, 0u) << s;
         EXPECT_LE(seg.nRiffEnd - seg.nRiffPos, rec.options.nSegmentBytes + 200000) << s;
-        if (s + 1 < parser.Segments().size())
+        if (s + 1 < parser.Segments().size()) {
             EXPECT_EQ(seg.nRiffEnd, parser.Segments()[s + 1].nRiffPos) << s;
+        }
     }
     Bytes frame;
-    for (std::uint32_t n = 0; n < rec.nFrames; ++n)
-        if (parser.ReadFrame(n, frame) == AviResult::Ok)
+    for (std::uint32_t n = 0; n < rec.nFrames; ++n) {
+        if (parser.ReadFrame(n, frame) == AviResult::Ok) {
             ASSERT_EQ(StampOf(frame), n);
+        }
+    }
     // avih counts only the frames of the first RIFF, for readers that know no extensions.
     EXPECT_LT(parser.MainHeader().dwTotalFrames, rec.nFrames);
     EXPECT_GT(parser.MainHeader().dwTotalFrames, 0u);

@@ -124,16 +124,26 @@ def _strip(accent):
     return image
 
 
+def _strip_with_tabs(accent, record_look, play_look):
+    """The strip with both tab faces drawn in: the tab captions are transparent labels that the tab
+    buttons leave uncovered, so what shows through them is this background, not the button."""
+    image = _strip(accent)
+    for name, look in (("record_tab", record_look), ("play_tab", play_look)):
+        item = next(button for button in layout.BUTTONS if button.name == name)
+        image.paste(_tab(item, look, *TAB_ACCENTS[name]), item.x, item.y)
+    return image
+
+
 @picture("main_record_background.bmp")
 def main_record_background():
     """Bitmap 161: the strip above the panels while the record tab is selected."""
-    return _strip(RECORD_ACCENT)
+    return _strip_with_tabs(RECORD_ACCENT, "selected", "normal")
 
 
 @picture("main_play_background.bmp")
 def main_play_background():
     """Bitmap 162: the strip while the play tab is selected."""
-    return _strip(PLAY_ACCENT)
+    return _strip_with_tabs(PLAY_ACCENT, "normal", "selected")
 
 
 def _under(item):
