@@ -343,6 +343,7 @@ namespace {
 
 // Frames the child process has handed to its writer, shared with the parent.
 struct SharedProgress {
+    volatile std::uint32_t nOpened;   // 1 once the writer's Open returned (headers checkpointed)
     volatile std::uint32_t nFramesTaken;
 };
 
@@ -352,6 +353,7 @@ struct SharedProgress {
     avi::AviWriter writer;
     if (!file.Open(path, avi::StdioFile::Mode::Create) || writer.Open(file, rec.options) != AviResult::Ok)
         _exit(3);
+    pProgress->nOpened = 1;
     std::size_t nextDrop = 0;
     for (std::uint32_t n = 0; n < rec.nFrames; ++n) {
         AviResult hr;
@@ -392,6 +394,7 @@ TEST(KilledWriter, EveryKilledRecordingReadsAndRepairs)
         rec.nFrames = 400;
         rec.drops = {2, 3, 50, 51, 52, 120, 200};
         const std::string path = TempFile("killed-" + std::to_string(round) + ".avi").string();
+        pProgress->nOpened = 0;
         pProgress->nFramesTaken = 0;
         // The child must not inherit gtest's output buffers half-written.
         std::fflush(nullptr);
@@ -399,6 +402,14 @@ TEST(KilledWriter, EveryKilledRecordingReadsAndRepairs)
         ASSERT_GE(child, 0);
         if (child == 0)
             RunWriterProcess(path, rec, pProgress);
+        // A process killed before it created its file has recorded nothing; the kill comes at a
+        // random time after the recording has begun, however slowly a loaded machine starts it.
+        for (int waited = 0; !pProgress->nOpened && waited < 60000; ++waited) {
+            if (waitpid(child, nullptr, WNOHANG) == child)
+                FAIL() << "the writer ended before it opened its file";
+            usleep(1000);
+        }
+        ASSERT_TRUE(pProgress->nOpened) << "the writer did not open its file within a minute";
         usleep(std::uniform_int_distribution<int>(5000, 250000)(random));
         kill(child, SIGKILL);
         int status = 0;
