@@ -1,5 +1,8 @@
 // ffmpeg as the oracle: it makes frames our decoder and audio reader must read as it does, and it
 // decodes the frames we make.
+#include "Dequantizer.h"
+#include "SegmentParser.h"
+#include "Tables.h"
 #include "TestSupport.h"
 
 #include "dv/Audio.h"
@@ -10,6 +13,8 @@
 #include "dv/Pattern.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using dvtest::Psnr;
 using dvtest::ReadFile;
@@ -32,6 +37,69 @@ std::string PixFmtOf(dv::System s) { return s == dv::System::System625_50 ? "yuv
 std::vector<uint8_t> Frame(const std::vector<uint8_t>& file, dv::System system, int n) {
     const size_t size = dv::FrameSize(system);
     return std::vector<uint8_t>(file.begin() + long(size * n), file.begin() + long(size * (n + 1)));
+}
+
+// The coded levels of every 8-8 luma block of `frame` against the coefficients of the same block
+// of `picture` (ffmpeg's decoding of the frame). A level times its quantisation step is the
+// coefficient; where the step is 4 or more, the rounding of ffmpeg's samples cannot move the
+// quotient by half a step, so the level read back from its picture must equal ours exactly.
+// Blocks with a clipped sample are left out. Returns the number of coefficients compared.
+size_t ExpectLevelsMatchPicture(const std::vector<uint8_t>& frame, dv::System system, const uint8_t* picture) {
+    using namespace dv::tables;
+    double basis[8][8];
+    for (int k = 0; k < 8; ++k)
+        for (int i = 0; i < 8; ++i)
+            basis[k][i] = (k == 0 ? std::sqrt(1.0 / 8) : std::sqrt(2.0 / 8)) * std::cos((2 * i + 1) * k * M_PI / 16);
+    int scanOfIndex[64];
+    for (int i = 0; i < 64; ++i) scanOfIndex[kScan88[i]] = i;
+
+    size_t compared = 0, mismatches = 0;
+    dv::SegmentParser parser;
+    dv::ParsedMacroblock mbs[kMacroblocksPerSegment];
+    for (size_t seq = 0; seq < dv::SequenceCount(system); ++seq) {
+        for (int seg = 0; seg < kSegmentsPerSequence; ++seg) {
+            const uint8_t* payloads[kMacroblocksPerSegment];
+            for (int m = 0; m < kMacroblocksPerSegment; ++m)
+                payloads[m] = frame.data() + dv::dif::BlockOffset(seq, dv::dif::VideoBlock(size_t(seg) * 5 + m)) +
+                              dv::dif::kBlockIdSize;
+            parser.Parse(payloads, mbs);
+            for (int m = 0; m < kMacroblocksPerSegment; ++m) {
+                const MacroblockPlace place = PlaceOfMacroblock(system, int(seq), seg, m);
+                for (int b = 0; b < 4; ++b) {
+                    const dv::ParsedBlock& block = mbs[m].blocks[b];
+                    if (block.nMode != 0) continue;
+                    const int x0 = place.nLumaX + (place.bSquare ? (b & 1) * 8 : b * 8);
+                    const int y0 = place.nLumaY + (place.bSquare ? (b >> 1) * 8 : 0);
+                    double samples[8][8];
+                    bool clipped = false;
+                    for (int r = 0; r < 8; ++r)
+                        for (int c = 0; c < 8; ++c) {
+                            const int v = picture[size_t(y0 + r) * 720 + size_t(x0 + c)];
+                            clipped = clipped || v == 0 || v == 255;
+                            samples[r][c] = v - 128.0;
+                        }
+                    if (clipped) continue;
+                    int level[64] = {};
+                    for (int i = 0; i < block.nCount; ++i) level[block.index[i]] = block.level[i];
+                    const float* step = dv::Dequantizer::Instance().Orthonormal(0, block.nClass, mbs[m].nQno);
+                    for (int index = 1; index < 64; ++index) {
+                        const double s = step[scanOfIndex[index]];
+                        if (s < 4.0) continue;
+                        double coefficient = 0;
+                        for (int r = 0; r < 8; ++r)
+                            for (int c = 0; c < 8; ++c) coefficient += basis[index / 8][r] * basis[index % 8][c] * samples[r][c];
+                        ++compared;
+                        if (std::lround(coefficient / s) != level[index] && ++mismatches <= 5)
+                            ADD_FAILURE() << "sequence " << seq << " segment " << seg << " macroblock " << m << " block " << b
+                                          << " coefficient " << index << ": level " << level[index] << ", picture "
+                                          << coefficient / s;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_EQ(mismatches, 0u);
+    return compared;
 }
 
 class DvOracle : public ::testing::Test {
@@ -230,5 +298,55 @@ TEST_F(DvOracle, FfmpegDecodesOurFieldDctBlocksAsWeDo) {
         EXPECT_GE(Psnr(ours.y.data(), raw.data(), ours.y.size()), 40.0);
         EXPECT_GE(Psnr(ours.cb.data(), raw.data() + ours.y.size(), ours.cb.size()), 40.0);
         EXPECT_GT(Psnr(combed.y.data(), raw.data(), combed.y.size()), 30.0);
+    }
+}
+
+TEST_F(DvOracle, CodedLevelsAreExactlyThoseOfFfmpegsPictures) {
+    // Both ways: frames ffmpeg coded and frames we coded, each decoded by ffmpeg.
+    for (const dv::System system : {dv::System::System625_50, dv::System::System525_60}) {
+        for (const bool bOurs : {false, true}) {
+            SCOPED_TRACE(SizeOf(system) + (bOurs ? " coded by us" : " coded by ffmpeg"));
+            const auto dvFile = m_dir / "levels.dv";
+            const auto rawFile = m_dir / "levels.yuv";
+            const std::string source = "-f lavfi -i testsrc2=size=" + SizeOf(system) + ":rate=" + RateOf(system) +
+                                       ",noise=alls=12:allf=t -frames:v 2 -pix_fmt " + PixFmtOf(system);
+            std::vector<uint8_t> file;
+            if (bOurs) {
+                ASSERT_TRUE(dvtest::RunFfmpeg(source + " -f rawvideo " + rawFile.string()));
+                const std::vector<uint8_t> raw = ReadFile(rawFile);
+                dv::YuvPicture picture = dvtest::EmptyPicture(system);
+                const size_t pictureSize = picture.y.size() + 2 * picture.cb.size();
+                ASSERT_EQ(raw.size(), 2 * pictureSize);
+                dv::Encoder encoder;
+                for (int n = 0; n < 2; ++n) {
+                    const uint8_t* p = raw.data() + pictureSize * size_t(n);
+                    std::copy(p, p + picture.y.size(), picture.y.begin());
+                    std::copy(p + picture.y.size(), p + picture.y.size() + picture.cb.size(), picture.cb.begin());
+                    std::copy(p + picture.y.size() + picture.cb.size(), p + pictureSize, picture.cr.begin());
+                    std::vector<uint8_t> frame(dv::FrameSize(system));
+                    dv::FrameMetadata meta;
+                    meta.system = system;
+                    ASSERT_EQ(dv::WriteFrameStructure(meta, frame), dv::Result::Ok);
+                    ASSERT_EQ(encoder.EncodeVideo(picture, system, frame), dv::Result::Ok);
+                    file.insert(file.end(), frame.begin(), frame.end());
+                }
+                dvtest::WriteFile(dvFile, file);
+            } else {
+                ASSERT_TRUE(dvtest::RunFfmpeg(source + " -c:v dvvideo -f dv " + dvFile.string()));
+                file = ReadFile(dvFile);
+            }
+            ASSERT_TRUE(dvtest::RunFfmpeg("-f dv -i " + dvFile.string() + " -f rawvideo -pix_fmt " + PixFmtOf(system) +
+                                          " " + rawFile.string()));
+            const std::vector<uint8_t> decoded = ReadFile(rawFile);
+            const size_t lumaSize = size_t(720) * (system == dv::System::System625_50 ? 576 : 480);
+            ASSERT_EQ(decoded.size(), 2 * lumaSize * 3 / 2);
+            ASSERT_GE(file.size(), 2 * dv::FrameSize(system));
+            for (int n = 0; n < 2; ++n) {
+                const size_t compared = ExpectLevelsMatchPicture(Frame(file, system, n), system,
+                                                                 decoded.data() + size_t(n) * lumaSize * 3 / 2);
+                // Most of the frame takes part: a test that compares nothing would pass anything.
+                EXPECT_GT(compared, lumaSize / 2);
+            }
+        }
     }
 }
