@@ -94,9 +94,7 @@ TEST(BitmapButton, HotBitmapShowsWhileTheMouseIsOverTheButtonAndGoesWhenItLeaves
   ASSERT_TRUE(button.SubclassDlgItem(IDC_TEST_BUTTON, dialog.GetSafeHwnd()));
   ASSERT_TRUE(button.LoadBitmaps(IDB_TEST_RED, IDB_TEST_GREEN));
   HWND window = button.GetSafeHwnd();
-  POINT over{3, 3};
-  ::ClientToScreen(window, &over);
-  ::SetCursorPos(over.x, over.y);
+  ASSERT_TRUE(framework_test::PointMouseAt(window, POINT{3, 3})) << "another window covers the button";
   ::SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
   EXPECT_FALSE(button.IsHovering()) << "without a hot bitmap there is no hover";
 
@@ -116,7 +114,7 @@ TEST(BitmapButton, HotBitmapShowsWhileTheMouseIsOverTheButtonAndGoesWhenItLeaves
   EXPECT_EQ(surface.At(1, 1), kRed);
 
   // A move seen over another window ends it too.
-  ::SetCursorPos(over.x, over.y);
+  ASSERT_TRUE(framework_test::PointMouseAt(window, POINT{3, 3}));
   ::SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
   ASSERT_TRUE(button.IsHovering());
   ::SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(-200, -200));

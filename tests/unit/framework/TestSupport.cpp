@@ -50,6 +50,21 @@ void DrawSurface::Draw(framework::BitmapButton& button, UINT state, int left) {
   button.DrawItem(item);
 }
 
+std::optional<POINT> PointMouseAt(HWND window, POINT client, DWORD timeoutMs) {
+  POINT screen = client;
+  ::ClientToScreen(window, &screen);
+  HWND top = ::GetAncestor(window, GA_ROOT);
+  const bool found = PumpUntil(
+      [&] {
+        ::SetWindowPos(top, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+        ::SetCursorPos(screen.x, screen.y);
+        return ::WindowFromPoint(screen) == window;
+      },
+      timeoutMs);
+  if (!found) return std::nullopt;
+  return screen;
+}
+
 }  // namespace framework_test
 
 namespace {

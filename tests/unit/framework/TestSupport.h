@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 
 #include "framework/BitmapButton.h"
 #include "framework/Handles.h"
@@ -12,6 +13,12 @@ namespace framework_test {
 
 // Pumps messages (through the framework's translation) until `done` holds or `timeoutMs` passes.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 3000);
+
+// Makes `window` the window the system finds at its client point `client` and puts the mouse
+// there: raises its top-level window above the others (windows of other programs on the same
+// display may lie over it) until the system reports `window` at that point. Returns the point in
+// screen coordinates, or nothing when another window kept covering it.
+std::optional<POINT> PointMouseAt(HWND window, POINT client, DWORD timeoutMs = 3000);
 
 // Sends a key press (WM_KEYDOWN then WM_KEYUP) to `window` through the queue.
 void PostKey(HWND window, WPARAM key);

@@ -50,9 +50,7 @@ class SkinButtonTest : public ::testing::Test {
   }
   // Puts the mouse over a button and tells the button, as the system does.
   void HoverOver(SkinButton& button, WPARAM keys = 0) {
-    POINT point{5, 5};
-    ::ClientToScreen(button.GetSafeHwnd(), &point);
-    ::SetCursorPos(point.x, point.y);
+    ASSERT_TRUE(framework_test::PointMouseAt(button.GetSafeHwnd(), POINT{5, 5})) << "another window covers the button";
     ::SendMessageW(button.GetSafeHwnd(), WM_MOUSEMOVE, keys, MAKELPARAM(5, 5));
   }
 
