@@ -22,10 +22,10 @@ public:
         AddPin(PINDIR_OUTPUT);  // interleaved DV
         AddPin(PINDIR_INPUT);   // interleaved DV towards the camcorder
     }
-    ~DVDeviceFilter() override {
-        m_spSource->StopStreaming();
-        m_spSource->SetFrameSink(nullptr);
-    }
+    // The camcorder's stream source is shared by every filter made for the camcorder (the record
+    // preview's and the play graph's output to the camcorder): a filter stops it only when it
+    // started it itself.
+    ~DVDeviceFilter() override { StopProducing(); }
     // The device's own interfaces (external device and transport) come from the driver's object.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         const HRESULT hr = FilterBase::QueryInterface(riid, ppv);
@@ -119,14 +119,19 @@ protected:
         // A filter that only takes frames towards the camcorder makes none.
         if (!FindPin(PINDIR_OUTPUT, VideoOutput)->IsConnected() && !FindPin(PINDIR_OUTPUT, InterleavedOutput)->IsConnected()) return S_OK;
         m_spSource->SetFrameSink(this);
+        m_bProducing = true;
         return m_spSource->StartStreaming();
     }
-    void OnStop() override {
+    void OnStop() override { StopProducing(); }
+
+private:
+    void StopProducing() {
+        if (!m_bProducing) return;
+        m_bProducing = false;
         m_spSource->StopStreaming();
         m_spSource->SetFrameSink(nullptr);
     }
 
-private:
     devices::ComPtr<IUnknown> m_spDevice;
     devices::ComPtr<devices::IDVStreamSource> m_spSource;
     std::atomic<bool> m_bRestart{true};
@@ -134,6 +139,8 @@ private:
     uint64_t m_nBaseFrame = 0;
     std::atomic<long> m_lDroppedBase{0};
     std::atomic<long> m_lDelivered{0};
+    // This filter set the source's sink and started its stream.
+    bool m_bProducing = false;
 };
 
 }  // namespace
