@@ -219,16 +219,19 @@ TEST_F(PlayPanelTest, PlayRequestsOpenTheFileAtTheirSecondAndZoom) {
 }
 
 TEST_F(PlayPanelTest, AFileThatCannotBeLoadedSaysSoAndCannotBePlayed) {
+  // A recording cut off a little after its headers: listed as a recording, but it holds no frames.
+  const std::wstring damaged = m_strFolder + L"Broken.avi";
+  ASSERT_TRUE(::CopyFileW(m_strSecond.c_str(), damaged.c_str(), FALSE));
+  const HANDLE handle = ::CreateFileW(damaged.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ::SetFilePointer(handle, 1024, nullptr, FILE_BEGIN);
+  ::SetEndOfFile(handle);
+  ::CloseHandle(handle);
   OpenPlayTab();
   Choose(m_strFirst);
-  const std::wstring damaged = m_strFolder + L"Broken.avi";
-  const HANDLE handle = ::CreateFileW(damaged.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  const char bytes[] = "RIFF\x10\0\0\0AVI LIST this file ends long before its headers do";
-  DWORD written = 0;
-  ::WriteFile(handle, bytes, sizeof(bytes), &written, nullptr);
-  ::CloseHandle(handle);
+  Panel().SelectFolder(m_strFolder);
+  EXPECT_EQ(3u, Panel().GetFileList().GetPaths().size());
 
-  Panel().ShowFile(damaged, 0);
+  Choose(damaged);
   EXPECT_EQ(PlayGraph::StateNoFile, Graph().GetState());
   EXPECT_EQ(framework::LoadResString(IDS_FILE_UNREADABLE), Text(IDC_PLAY_ANNOUNCEMENT));
   EXPECT_FALSE(Enabled(IDC_PLAY_PLAY));
