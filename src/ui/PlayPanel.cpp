@@ -23,6 +23,7 @@ constexpr COLORREF kLightText = RGB(240, 240, 240);
 constexpr COLORREF kNameBackground = RGB(73, 73, 73);
 constexpr COLORREF kTimecodeText = RGB(34, 220, 218);
 constexpr COLORREF kTimecodeBackground = RGB(27, 27, 27);
+constexpr LONG kTimecodeFontHeight = -10;
 constexpr COLORREF kCountText = RGB(189, 90, 61);
 constexpr COLORREF kButtonLabelBackground = RGB(110, 110, 110);
 constexpr COLORREF kListCaptionBackground = RGB(91, 91, 91);
@@ -124,8 +125,9 @@ void PlayPanel::SetUpControls() {
   m_strTotalTimeFormat = GetDlgItemText(IDC_PLAY_TOTAL_TIME);
   for (int n = 0; n < 4; ++n) {
     setUpLabel(m_lblTimecode[n], kTimecodeFields[n], kTimecodeText, kTimecodeBackground);
+    // Each field is 16 pixels wide and holds "00:".
     m_lblTimecode[n].SetFaceName(L"MS Sans Serif", DEFAULT_CHARSET);
-    m_lblTimecode[n].SetHeight(16);
+    m_lblTimecode[n].SetHeight(kTimecodeFontHeight);
   }
   for (SkinLabel* count : {&m_lblPreviousCount, &m_lblNextCount}) {
     setUpLabel(*count, count == &m_lblPreviousCount ? IDC_PLAY_PREVIOUS_COUNT : IDC_PLAY_NEXT_COUNT, kCountText,
@@ -651,6 +653,8 @@ void PlayPanel::DeleteSelectedFile() {
   ShowFile(L"", 0);
   ::DeleteFileW(path.c_str());
   m_fileList.RemoveFile(path);
+  // The files after it close the gap.
+  m_fileList.Arrange();
 }
 
 // ---- events ---------------------------------------------------------------------------------
