@@ -43,15 +43,9 @@ std::wstring FileTitle(const std::wstring& path) {
   return name;
 }
 
-std::wstring FormatWithText(UINT formatId, const std::wstring& text) {
-  const std::wstring format = framework::LoadResString(formatId);
-  std::vector<wchar_t> buffer(format.size() + text.size() + 64);
-  _snwprintf(buffer.data(), buffer.size() - 1, format.c_str(), text.c_str());
-  return buffer.data();
-}
-
+// A text with one %s, filled in.
 std::wstring FormatWithText(const std::wstring& format, const std::wstring& text) {
-  std::vector<wchar_t> buffer(format.size() + text.size() + 64);
+  std::vector<wchar_t> buffer(format.size() + text.size() + 64, L'\0');
   _snwprintf(buffer.data(), buffer.size() - 1, format.c_str(), text.c_str());
   return buffer.data();
 }
@@ -644,7 +638,7 @@ void PlayPanel::SetSortOrder(UINT command) {
 void PlayPanel::DeleteSelectedFile() {
   const std::wstring path = m_fileList.GetSelectedPath();
   if (path.empty()) return;
-  const std::wstring question = FormatWithText(IDS_CONFIRM_DELETE_FILE, FileTitle(path));
+  const std::wstring question = FormatWithText(framework::LoadResString(IDS_CONFIRM_DELETE_FILE), FileTitle(path));
   if (::MessageBoxW(::GetAncestor(m_hWnd, GA_ROOT), question.c_str(), framework::LoadResString(IDS_APP_TITLE).c_str(),
                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
     return;
