@@ -14,9 +14,10 @@
 namespace {
 
 // A recording of the pattern picture in which the frames listed were dropped (625/50, Type 1).
-void WriteRecording(const std::wstring& path, uint32_t frames, const std::set<uint32_t>& drops) {
+void WriteRecording(const std::wstring& path, uint32_t frames, const std::set<uint32_t>& drops, bool wide = false) {
   dv::PatternSettings settings;
   settings.system = dv::System::System625_50;
+  settings.bWideScreen = wide;
   dv::PatternGenerator generator(settings);
   std::vector<uint8_t> frame(dv::FrameSize(settings.system));
   generator.MakeFrame(0, frame);
@@ -298,6 +299,32 @@ TEST_F(PlayPanelTest, ChangingTheSortOrderKeepsTheSelectedFile) {
   Command(IDM_SORT_OLDEST_FIRST);
   EXPECT_EQ(m_strFirst, Graph().GetFilePath());
   EXPECT_EQ(PlayGraph::StatePaused, Graph().GetState());
+}
+
+TEST_F(PlayPanelTest, ThePreviewTakesTheShapeOfTheShownPicture) {
+  const std::wstring wide = m_strFolder + L"Rec 003.avi";
+  WriteRecording(wide, 20, {}, /*wide=*/true);
+  OpenPlayTab();
+  Panel().SelectFolder(m_strFolder);
+  struct Case {
+    const std::wstring* path;
+    int geometry;
+    RECT place;
+  };
+  const std::wstring none;
+  for (const Case& c : {Case{&wide, PlayPanel::kPreview16x9, {12, 51, 372, 253}},
+                        Case{&m_strSecond, PlayPanel::kPreview4x3, {12, 17, 372, 287}},
+                        Case{&none, PlayPanel::kPreviewNone, {12, 17, 12, 17}}}) {
+    SCOPED_TRACE(c.geometry);
+    Panel().ShowFile(*c.path, 0);
+    // The picture's own report, posted from the stream, agrees with the file's headers.
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(c.geometry, Panel().GetPreviewGeometry());
+    RECT place{};
+    ::GetWindowRect(Panel().GetDlgItem(IDC_PLAY_PREVIEW), &place);
+    ::MapWindowPoints(nullptr, Panel(), reinterpret_cast<POINT*>(&place), 2);
+    EXPECT_TRUE(::EqualRect(&c.place, &place)) << place.left << "," << place.top << " " << place.right << "," << place.bottom;
+  }
 }
 
 }  // namespace
