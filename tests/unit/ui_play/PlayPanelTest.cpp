@@ -299,6 +299,28 @@ TEST_F(PlayPanelTest, ChangingTheSortOrderKeepsTheSelectedFile) {
   Command(IDM_SORT_OLDEST_FIRST);
   EXPECT_EQ(m_strFirst, Graph().GetFilePath());
   EXPECT_EQ(PlayGraph::StatePaused, Graph().GetState());
+
+  // The sort button's menu marks the order in force; its other item, chosen, sorts the other way.
+  for (const auto& [key, order] : {std::pair{L'n', VideoFileList::SortNewestFirst}, std::pair{L'o', VideoFileList::SortOldestFirst}}) {
+    SCOPED_TRACE(order);
+    const bool newestBefore = Panel().GetFileList().GetSortOrder() == VideoFileList::SortNewestFirst;
+    UINT newestState = 0;
+    UINT oldestState = 0;
+    WhileModal choose([&, key = key] {
+      HWND popup = ::FindWindowW(L"#32768", nullptr);
+      if (popup == nullptr || !::IsWindowVisible(popup)) return false;
+      HMENU menu = reinterpret_cast<HMENU>(::SendMessageW(popup, MN_GETHMENU, 0, 0));
+      newestState = ::GetMenuState(menu, IDM_SORT_NEWEST_FIRST, MF_BYCOMMAND);
+      oldestState = ::GetMenuState(menu, IDM_SORT_OLDEST_FIRST, MF_BYCOMMAND);
+      ::PostMessageW(popup, WM_CHAR, key, 0);
+      return true;
+    });
+    Command(IDC_PLAY_SORT);
+    EXPECT_EQ(newestBefore, (newestState & MF_CHECKED) != 0);
+    EXPECT_EQ(!newestBefore, (oldestState & MF_CHECKED) != 0);
+    EXPECT_EQ(order, Panel().GetFileList().GetSortOrder());
+  }
+  EXPECT_EQ(m_strFirst, Panel().GetFileList().GetSelectedPath());
 }
 
 TEST_F(PlayPanelTest, ThePreviewTakesTheShapeOfTheShownPicture) {
@@ -325,6 +347,37 @@ TEST_F(PlayPanelTest, ThePreviewTakesTheShapeOfTheShownPicture) {
     ::MapWindowPoints(nullptr, Panel(), reinterpret_cast<POINT*>(&place), 2);
     EXPECT_TRUE(::EqualRect(&c.place, &place)) << place.left << "," << place.top << " " << place.right << "," << place.bottom;
   }
+}
+
+TEST_F(PlayPanelTest, TheFramingAidMenuOverThePreviewTogglesTheMainPanelsFlags) {
+  m_spPanel->SetOverlayFlags(0, 1);
+  OpenPlayTab();
+  UINT centreState = 0;
+  UINT marginState = 0;
+  WhileModal choose([&] {
+    HWND popup = ::FindWindowW(L"#32768", nullptr);
+    if (popup == nullptr || !::IsWindowVisible(popup)) return false;
+    HMENU menu = reinterpret_cast<HMENU>(::SendMessageW(popup, MN_GETHMENU, 0, 0));
+    centreState = ::GetMenuState(menu, IDM_PREVIEW_CENTRE_MARKER, MF_BYCOMMAND);
+    marginState = ::GetMenuState(menu, IDM_PREVIEW_SAFE_MARGIN, MF_BYCOMMAND);
+    ::PostMessageW(popup, WM_CHAR, L'c', 0);
+    return true;
+  });
+  // A right click inside the 4:3 picture frame.
+  ::SendMessageW(Panel(), WM_RBUTTONUP, 0, MAKELPARAM(100, 100));
+  EXPECT_EQ(0u, centreState & MF_CHECKED);
+  EXPECT_NE(0u, marginState & MF_CHECKED);
+  int centre = 0;
+  int margin = 0;
+  m_spPanel->GetOverlayFlags(centre, margin);
+  EXPECT_EQ(1, centre);
+  EXPECT_EQ(1, margin);
+
+  // Outside the frame (over the file list) no menu opens.
+  ::PostMessageW(Panel(), WM_RBUTTONUP, 0, MAKELPARAM(500, 100));
+  PumpPending();
+  HWND popup = ::FindWindowW(L"#32768", nullptr);
+  EXPECT_TRUE(popup == nullptr || !::IsWindowVisible(popup));
 }
 
 }  // namespace
