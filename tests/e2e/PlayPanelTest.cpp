@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <string>
 #include <set>
 #include <vector>
 
@@ -167,12 +168,33 @@ HWND FindPanel(HWND main, int backgroundId) {
 
 class PlaySession {
  public:
-  explicit PlaySession(bool english) : m_install(english), m_program(m_install.ProgramPath()) {
+  // Every trace record of the program goes to Plover.log beside it at once.
+  static const std::wstring& StartWithTrace(const InstallFolder& install) {
+    WritePrivateProfileStringW(L"Debug", L"FileOut", L"2", (install.Path() + L"\\Plover.ini").c_str());
+    static std::wstring path;
+    path = install.ProgramPath();
+    return path;
+  }
+
+  explicit PlaySession(bool english) : m_install(english), m_program(StartWithTrace(m_install)) {
     m_hMain = m_program.WaitForTopWindow(L"Plover", 30s);
   }
   ~PlaySession() {
     if (m_hMain != nullptr) PostMessageW(m_hMain, WM_CLOSE, 0, 0);
     EXPECT_TRUE(m_program.WaitForExit(20s)) << "the program did not end after WM_CLOSE";
+    // What the program traced helps to tell why a step failed.
+    if (::testing::Test::HasFailure()) {
+      const HANDLE log = CreateFileW((m_install.Path() + L"\\Plover.log").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, 0, nullptr);
+      std::string text(64 * 1024, '\0');
+      DWORD read = 0;
+      if (log != INVALID_HANDLE_VALUE) {
+        ReadFile(log, text.data(), static_cast<DWORD>(text.size()), &read, nullptr);
+        CloseHandle(log);
+      }
+      text.resize(read);
+      ADD_FAILURE() << "the program's trace:\n" << text;
+    }
   }
 
   HWND Main() const { return m_hMain; }
