@@ -380,16 +380,4 @@ TEST_F(PlayPanelTest, TheFramingAidMenuOverThePreviewTogglesTheMainPanelsFlags) 
   EXPECT_TRUE(popup == nullptr || !::IsWindowVisible(popup));
 }
 
-TEST_F(PlayPanelTest, TheCamcorderComingUpWhilePlayingLeavesThePlaybackRunning) {
-  OpenPlayTab();
-  Choose(m_strFirst);
-  Command(IDC_PLAY_PLAY);
-  ASSERT_EQ(PlayGraph::StatePlaying, Graph().GetState());
-  ASSERT_TRUE(BringUp());
-  PumpUntil([] { return false; }, 300);
-  EXPECT_TRUE(Graph().GetState() == PlayGraph::StatePlaying || Graph().GetState() == PlayGraph::StatePlayingOut)
-      << Graph().GetState();
-  EXPECT_TRUE(Visible(IDC_PLAY_PAUSE));
-}
-
 }  // namespace
