@@ -170,7 +170,42 @@
 #define IDC_RECORD_BACKGROUND 1077        // holds the record panel's background bitmap
 
 // Play panel (dialog 106)
+#define IDC_PLAY_PLAY 1004                // play button
+#define IDC_PLAY_PAUSE 1005               // pause button (in the play button's place)
+#define IDC_PLAY_NEXT_DROP 1006           // next dropped scene
+#define IDC_PLAY_PREVIOUS_DROP 1007       // previous dropped scene
+#define IDC_PLAY_TO_START 1008            // to the start of the file
+#define IDC_PLAY_FOLDER_BUTTON 1056       // change the folder
+#define IDC_PLAY_FILE_NAME 1058           // name of the shown file
+#define IDC_PLAY_PREVIEW 1059             // the video window
+#define IDC_PLAY_TIMECODE_HOURS 1060      // "hh:"
+#define IDC_PLAY_PREVIOUS_COUNT 1061      // dropped scenes before the position
+#define IDC_PLAY_F9 1062                  // "F9"
+#define IDC_PLAY_NEXT_COUNT 1063          // dropped scenes after the position
+#define IDC_PLAY_TIMECODE_MINUTES 1064    // "mm:"
+#define IDC_PLAY_FILE_LIST_CAPTION 1065   // "ファイル一覧 F11"
+#define IDC_PLAY_FOLDER 1066              // the shown folder (read-only edit)
+#define IDC_PLAY_TIMECODE_SECONDS 1067    // "ss:"
+#define IDC_PLAY_ANNOUNCEMENT 1068        // messages to the user
+#define IDC_PLAY_TIMECODE_FRAMES 1069     // "ff"
 #define IDC_PLAY_BACKGROUND 1078          // holds the play panel's background bitmap
+#define IDC_PLAY_FILE_LIST 1079           // the thumbnail list
+#define IDC_PLAY_SLIDER 1091              // placeholder of the time slider, then the slider
+#define IDC_PLAY_TOTAL_TIME 1095          // "合計時間 : %s"
+#define IDC_PLAY_SLIDER_CAPTION 1108      // "タイムスライダー F12"
+#define IDC_PLAY_ZOOM_OUT 1109            // "-"
+#define IDC_PLAY_ZOOM_IN 1110             // "+"
+#define IDC_PLAY_SORT 1111                // sort menu
+#define IDC_PLAY_OVERLAY 1120             // the framing aids over the preview
+
+// Menus: the file list's (sub-menu 0: the file; 1: the sort order) and the preview's
+#define IDR_FILE_MENU 312
+#define IDR_PREVIEW_MENU 317
+#define IDM_FILE_DELETE 32772
+#define IDM_SORT_NEWEST_FIRST 32774
+#define IDM_SORT_OLDEST_FIRST 32775
+#define IDM_PREVIEW_CENTRE_MARKER 32776
+#define IDM_PREVIEW_SAFE_MARGIN 32777
 
 // About box (dialog 103)
 #define IDC_ABOUT_ICON 1200

@@ -12,11 +12,12 @@
 #include <vector>
 
 #include "framework/Handles.h"
+#include "device/DeviceEvents.h"
 #include "framework/ListViewCtrl.h"
 #include "framework/ToolTipCtrl.h"
 
-// A worker hands a finished thumbnail to the list window: wParam = item id, lParam = HBITMAP or 0.
-inline constexpr UINT WM_THUMBNAIL_READY = WM_APP + 100;
+// A worker hands a finished thumbnail to the list window (WM_THUMBNAIL_READY of the program's
+// message numbers): wParam = item id, lParam = HBITMAP or 0.
 
 // Bitmaps of the resource module used by the thumbnails.
 inline constexpr UINT kThumbnailNoPictureBitmapId = 132;  // the file has no picture to show

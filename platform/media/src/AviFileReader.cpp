@@ -8,6 +8,8 @@ HRESULT AviFileReader::Open(const std::wstring& strPath) {
     if (FAILED(hr)) return hr;
     if (m_parser.Parse(m_file) != avi::AviResult::Ok || m_parser.AviTypeCode() == 0 || m_parser.VideoStream() < 0)
         return VFW_E_INVALID_FILE_FORMAT;
+    // Headers without a single frame (a file cut off right after them) hold nothing to play.
+    if (m_parser.Frames().empty()) return VFW_E_INVALID_FILE_FORMAT;
     m_wave = WAVEFORMATEX{};
     m_vecAudioStart.clear();
     if (m_parser.AviTypeCode() == 2 && m_parser.AudioStream() >= 0) {

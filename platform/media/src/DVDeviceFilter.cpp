@@ -8,12 +8,43 @@
 #include "devices/DVStreamSource.h"
 #include "devices/DeviceTypes.h"
 
+#include <map>
+#include <mutex>
+
 namespace media {
 namespace {
 
 constexpr int VideoOutput = 0;
 constexpr int InterleavedOutput = 1;
 constexpr ULONG FrameBytes625 = 144000;
+
+// The filter that feeds on each camcorder stream now: a filter made for the same camcorder later
+// takes the stream over, and the one it replaced must then leave the stream running when it stops.
+class StreamProducers {
+public:
+    static void Claim(devices::IDVStreamSource* pSource, const void* pFilter) {
+        std::lock_guard lock(Mutex());
+        Map()[pSource] = pFilter;
+    }
+    // True when the filter still held the stream; it holds it no longer.
+    static bool Release(devices::IDVStreamSource* pSource, const void* pFilter) {
+        std::lock_guard lock(Mutex());
+        const auto found = Map().find(pSource);
+        if (found == Map().end() || found->second != pFilter) return false;
+        Map().erase(found);
+        return true;
+    }
+
+private:
+    static std::mutex& Mutex() {
+        static std::mutex s_mutex;
+        return s_mutex;
+    }
+    static std::map<devices::IDVStreamSource*, const void*>& Map() {
+        static std::map<devices::IDVStreamSource*, const void*> s_map;
+        return s_map;
+    }
+};
 
 class DVDeviceFilter final : public FilterBase, public IAMDroppedFrames, public devices::IDVFrameSink {
 public:
@@ -22,10 +53,10 @@ public:
         AddPin(PINDIR_OUTPUT);  // interleaved DV
         AddPin(PINDIR_INPUT);   // interleaved DV towards the camcorder
     }
-    ~DVDeviceFilter() override {
-        m_spSource->StopStreaming();
-        m_spSource->SetFrameSink(nullptr);
-    }
+    // The camcorder's stream source is shared by every filter made for the camcorder (the record
+    // preview's and the play graph's output to the camcorder): a filter stops it only while it is
+    // the one the stream feeds.
+    ~DVDeviceFilter() override { StopProducing(); }
     // The device's own interfaces (external device and transport) come from the driver's object.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         const HRESULT hr = FilterBase::QueryInterface(riid, ppv);
@@ -118,15 +149,19 @@ protected:
         m_lDroppedBase = lDropped;
         // A filter that only takes frames towards the camcorder makes none.
         if (!FindPin(PINDIR_OUTPUT, VideoOutput)->IsConnected() && !FindPin(PINDIR_OUTPUT, InterleavedOutput)->IsConnected()) return S_OK;
+        StreamProducers::Claim(m_spSource.Get(), this);
         m_spSource->SetFrameSink(this);
         return m_spSource->StartStreaming();
     }
-    void OnStop() override {
+    void OnStop() override { StopProducing(); }
+
+private:
+    void StopProducing() {
+        if (!StreamProducers::Release(m_spSource.Get(), this)) return;
         m_spSource->StopStreaming();
         m_spSource->SetFrameSink(nullptr);
     }
 
-private:
     devices::ComPtr<IUnknown> m_spDevice;
     devices::ComPtr<devices::IDVStreamSource> m_spSource;
     std::atomic<bool> m_bRestart{true};

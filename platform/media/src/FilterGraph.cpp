@@ -23,7 +23,7 @@ struct GraphEvent {
 }  // namespace
 
 class FilterGraph final : public IGraphBuilder, public IMediaControl, public IMediaEventEx, public IMediaSeeking,
-                          public IVideoWindow, public IBasicAudio, public GraphSite {
+                          public IVideoWindow, public IBasicAudio, public IMediaEventSink, public GraphSite {
 public:
     FilterGraph() = default;
     ~FilterGraph() {
@@ -41,6 +41,7 @@ public:
         if (IsEqualGUID(riid, IID_IMediaSeeking)) return HandOut(static_cast<IMediaSeeking*>(this), ppv);
         if (IsEqualGUID(riid, IID_IVideoWindow)) return HandOut(static_cast<IVideoWindow*>(this), ppv);
         if (IsEqualGUID(riid, IID_IBasicAudio)) return HandOut(static_cast<IBasicAudio*>(this), ppv);
+        if (IsEqualGUID(riid, IID_IMediaEventSink)) return HandOut(static_cast<IMediaEventSink*>(this), ppv);
         *ppv = nullptr;
         return E_NOINTERFACE;
     }
@@ -282,6 +283,12 @@ public:
     // ---- IBasicAudio: handed to the graph's sound renderer ----
     HRESULT STDMETHODCALLTYPE put_Volume(long lVolume) override { return OnBasicAudio([&](IBasicAudio* p) { return p->put_Volume(lVolume); }); }
     HRESULT STDMETHODCALLTYPE get_Volume(long* plVolume) override { return OnBasicAudio([&](IBasicAudio* p) { return p->get_Volume(plVolume); }); }
+
+    // ---- IMediaEventSink ----
+    HRESULT STDMETHODCALLTYPE Notify(long lEventCode, LONG_PTR lParam1, LONG_PTR lParam2) override {
+        PostGraphEvent(lEventCode, lParam1, lParam2);
+        return S_OK;
+    }
 
     // ---- GraphSite ----
     void PostGraphEvent(long nCode, LONG_PTR nParam1, LONG_PTR nParam2) override {

@@ -96,7 +96,13 @@ TestHost::~TestHost() {
     ::DestroyWindow(m_hWnd);
 }
 
+// Like the program's DV manager, the host hands every graph the one filter object of the camcorder.
 devices::ComPtr<devices::IBaseFilter> TestHost::GetDVFilter() {
+    if (!m_spDVFilter) m_spDVFilter = FindDVFilter();
+    return m_spDVFilter;
+}
+
+devices::ComPtr<devices::IBaseFilter> TestHost::FindDVFilter() {
     devices::ComPtr<devices::ICreateDevEnum> spDevEnum;
     devices::CoCreateInstance(devices::ClsidSystemDeviceEnum, nullptr, CLSCTX_ALL, devices::IID_ICreateDevEnum, spDevEnum.AsVoid());
     devices::ComPtr<devices::IEnumMoniker> spEnum;

@@ -40,6 +40,10 @@ public:
     std::vector<int> m_vecTapeStates;
     std::vector<std::pair<int, LPARAM>> m_vecSent;
     std::vector<std::pair<int, LPARAM>> m_vecPosted;
+
+private:
+    devices::ComPtr<devices::IBaseFilter> FindDVFilter();
+    devices::ComPtr<devices::IBaseFilter> m_spDVFilter;
 };
 
 class TestVolume final : public VolumeQuery {

@@ -245,6 +245,56 @@ TEST_F(CamcorderCapture, ARestartAfterAPauseOfTheGraphBringsNoBacklogOfOldFrames
     EXPECT_LE(nAfter, 9);  // 0.2 s of 25 frames a second, and a little slack
 }
 
+// The program makes every graph's camcorder filter from the one device object, so they share its
+// stream: a filter that only sends to the camcorder, or one whose stream another filter has taken
+// over since, must leave the stream running when it stops or goes.
+TEST_F(CamcorderCapture, FiltersSharingTheCamcordersStreamStopItOnlyWhileTheyFeedOnIt) {
+    struct Feeder {
+        ComPtr<IGraphBuilder> spGraph;
+        ComPtr<IBaseFilter> spMsdv;
+        CountingSink* pSink = nullptr;
+        ComPtr<IBaseFilter> spSink;
+    };
+    const auto makeFeeder = [&](bool bReceive) {
+        Feeder feeder;
+        feeder.spGraph = NewGraph();
+        EXPECT_EQ(S_OK, CreateDVDeviceFilter(m_spDevice.Get(), &feeder.spMsdv));
+        feeder.spGraph->AddFilter(feeder.spMsdv.Get(), L"MSDV");
+        if (bReceive) {
+            feeder.pSink = new CountingSink();
+            feeder.spSink = Own(feeder.pSink);
+            feeder.spGraph->AddFilter(feeder.spSink.Get(), L"Sink");
+            EXPECT_EQ(S_OK, Connect(feeder.spGraph.Get(), feeder.spMsdv.Get(), 1, feeder.spSink.Get(), 0));
+        }
+        return feeder;
+    };
+    const auto keepsComing = [](const Feeder& feeder) {
+        const int nBefore = feeder.pSink->Count();
+        PumpFor(300ms);
+        return feeder.pSink->Count() >= nBefore + 3;
+    };
+
+    Feeder preview = makeFeeder(true);
+    ASSERT_EQ(S_OK, ControlOf(preview.spGraph.Get())->Run());
+    ASSERT_TRUE(keepsComing(preview));
+
+    // A filter that only takes frames towards the camcorder runs, stops and goes.
+    {
+        Feeder sender = makeFeeder(false);
+        ASSERT_EQ(S_OK, ControlOf(sender.spGraph.Get())->Run());
+        ASSERT_EQ(S_OK, ControlOf(sender.spGraph.Get())->Stop());
+    }
+    EXPECT_TRUE(keepsComing(preview)) << "a sending filter stopped the stream";
+
+    // A second receiving filter takes the stream over; the first one stopping leaves it running.
+    Feeder next = makeFeeder(true);
+    ASSERT_EQ(S_OK, ControlOf(next.spGraph.Get())->Run());
+    ASSERT_EQ(S_OK, ControlOf(preview.spGraph.Get())->Stop());
+    preview = Feeder{};
+    EXPECT_TRUE(keepsComing(next)) << "the replaced filter stopped the stream";
+    ASSERT_EQ(S_OK, ControlOf(next.spGraph.Get())->Stop());
+}
+
 TEST_F(CamcorderCapture, Type1CaptureWritesEveryFrameAndTheBusDropsAsIndexEntries) {
     TempFolder folder;
     const std::wstring strPath = folder.Path(L"type1.avi");

@@ -242,6 +242,57 @@ TEST_F(Resources, MainPanelCaptionsAreTheOriginalsAndTranslated) {
   EXPECT_NE(std::wstring::npos, english->Find(IDC_MAIN_PLAY_CAPTION)->strTitle.find(L"F4"));
 }
 
+// The play panel: every item the panel takes over, the captions the panel reads (the total-time
+// format keeps its one %s), and the two menus with their commands in both languages.
+TEST_F(Resources, PlayPanelItemsAndMenusInBothLanguages) {
+  const std::optional<restest::DialogTemplate> japanese = restest::LoadDialogTemplate(BuiltIn(), IDD_PLAYPANEL);
+  const std::optional<restest::DialogTemplate> english = restest::LoadDialogTemplate(English(), IDD_PLAYPANEL);
+  ASSERT_TRUE(japanese.has_value() && english.has_value());
+  for (const restest::DialogTemplate* dialog : {&*japanese, &*english}) {
+    for (UINT id : {1004u, 1005u, 1006u, 1007u, 1008u, 1056u, 1058u, 1059u, 1060u, 1061u, 1062u, 1063u, 1064u, 1065u,
+                    1066u, 1067u, 1068u, 1069u, 1078u, 1079u, 1091u, 1095u, 1108u, 1109u, 1110u, 1111u, 1120u}) {
+      EXPECT_NE(nullptr, dialog->Find(id)) << id;
+    }
+    ASSERT_NE(nullptr, dialog->Find(IDC_PLAY_FILE_LIST));
+    EXPECT_EQ(L"syslistview32", dialog->Find(IDC_PLAY_FILE_LIST)->strClass);
+  }
+  EXPECT_EQ(L"合計時間 : %s", japanese->Find(IDC_PLAY_TOTAL_TIME)->strTitle);
+  EXPECT_EQ(L"ファイル一覧 F11", japanese->Find(IDC_PLAY_FILE_LIST_CAPTION)->strTitle);
+  EXPECT_EQ(L"タイムスライダー F12", japanese->Find(IDC_PLAY_SLIDER_CAPTION)->strTitle);
+  EXPECT_NE(std::wstring::npos, english->Find(IDC_PLAY_TOTAL_TIME)->strTitle.find(L"%s"));
+  EXPECT_NE(std::wstring::npos, english->Find(IDC_PLAY_FILE_LIST_CAPTION)->strTitle.find(L"F11"));
+  EXPECT_NE(std::wstring::npos, english->Find(IDC_PLAY_SLIDER_CAPTION)->strTitle.find(L"F12"));
+
+  struct MenuItem {
+    UINT menu;
+    int subMenu;
+    UINT command;
+    const wchar_t* japanese;
+  };
+  const MenuItem items[] = {
+      {IDR_FILE_MENU, 0, IDM_FILE_DELETE, L"削除(&D)"},
+      {IDR_FILE_MENU, 1, IDM_SORT_NEWEST_FIRST, L"新しい順に並べて表示(&N)"},
+      {IDR_FILE_MENU, 1, IDM_SORT_OLDEST_FIRST, L"古い順に並べて表示(&O)"},
+      {IDR_PREVIEW_MENU, 0, IDM_PREVIEW_CENTRE_MARKER, L"センターマーカーを表示(&C)"},
+      {IDR_PREVIEW_MENU, 0, IDM_PREVIEW_SAFE_MARGIN, L"セーフマージンを表示(&S)"},
+  };
+  for (const MenuItem& item : items) {
+    SCOPED_TRACE(item.command);
+    std::wstring texts[2];
+    for (int language = 0; language < 2; ++language) {
+      HMENU menu = LoadMenuW(language == 0 ? BuiltIn() : English(), MAKEINTRESOURCEW(item.menu));
+      ASSERT_NE(nullptr, menu);
+      wchar_t text[128] = {};
+      GetMenuStringW(GetSubMenu(menu, item.subMenu), item.command, text, 128, MF_BYCOMMAND);
+      texts[language] = text;
+      DestroyMenu(menu);
+    }
+    EXPECT_EQ(item.japanese, texts[0]);
+    EXPECT_FALSE(texts[1].empty());
+    EXPECT_NE(texts[0], texts[1]);
+  }
+}
+
 TEST_F(Resources, AboutBoxHasTheIconAndAnOkButtonInBothLanguages) {
   for (HMODULE module : {BuiltIn(), English()}) {
     const std::optional<restest::DialogTemplate> about = restest::LoadDialogTemplate(module, IDD_ABOUTBOX);
