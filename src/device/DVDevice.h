@@ -51,6 +51,8 @@ private:
     HRESULT FindDVMonikers(std::vector<devices::ComPtr<devices::IMoniker>>& vecMonikers);
     HRESULT FindDVFilter(devices::ComPtr<devices::IBaseFilter>* pspFilter, std::wstring* pstrModelName);
     BOOL CheckNodeCount();
+    // Status 2 and mode 0: no camcorder, or the chosen one lost.
+    void SetNoCamcorder();
     BOOL SelectDVDevice();
     BOOL CheckDVDevice();
     void UpdateTapeStatus();
