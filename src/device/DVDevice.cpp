@@ -91,7 +91,8 @@ void DVDevice::PollDVDevice() {
 
     std::vector<devices::ComPtr<devices::IMoniker>> vecMonikers;
     if (FAILED(FindDVMonikers(vecMonikers)) || vecMonikers.empty()) {
-        SetNoCamcorder();
+        m_manager.SetDeviceStatus(DEVICE_STATUS_NO_CAMCORDER);
+        SetDVMode(DVMODE_NONE);
         return;
     }
     if (!CheckNodeCount()) return;
@@ -195,7 +196,8 @@ BOOL DVDevice::CheckNodeCount() {
         m_manager.SetDeviceStatus(DEVICE_STATUS_TOO_MANY_NODES);
         SetDVMode(DVMODE_NONE);
     } else if (m_nNodeCount == 1) {
-        SetNoCamcorder();
+        m_manager.SetDeviceStatus(DEVICE_STATUS_NO_CAMCORDER);
+        SetDVMode(DVMODE_NONE);
     }
     return FALSE;
 }
@@ -211,7 +213,8 @@ BOOL DVDevice::SelectDVDevice() {
         return FALSE;
     }
     if (TRACE_FAILED_HR(hr, "FindDVFilter") || !spFilter) {
-        SetNoCamcorder();
+        m_manager.SetDeviceStatus(DEVICE_STATUS_NO_CAMCORDER);
+        SetDVMode(DVMODE_NONE);
         return FALSE;
     }
     m_spDV = spFilter;
@@ -232,12 +235,14 @@ BOOL DVDevice::SelectDVDevice() {
 
 BOOL DVDevice::CheckDVDevice() {
     if (FAILED(FindDVFilter(nullptr, nullptr))) {
-        SetNoCamcorder();
+        m_manager.SetDeviceStatus(DEVICE_STATUS_NO_CAMCORDER);
+        SetDVMode(DVMODE_NONE);
         return FALSE;
     }
     int nMode = 0;
     if (TRACE_FAILED_HR(m_command.GetDeviceDVMode(nMode), "GetDeviceDVMode")) {
-        SetNoCamcorder();
+        m_manager.SetDeviceStatus(DEVICE_STATUS_NO_CAMCORDER);
+        SetDVMode(DVMODE_NONE);
         return FALSE;
     }
     if (nMode == DVMODE_CAMERA_TAPE) {
@@ -245,7 +250,8 @@ BOOL DVDevice::CheckDVDevice() {
             int nState = 0;
             if (m_bDVControl) {
                 if (TRACE_FAILED_HR(m_command.GetDeviceDVControler(nState), "GetDeviceDVControler")) {
-                    SetNoCamcorder();
+                    m_manager.SetDeviceStatus(DEVICE_STATUS_NO_CAMCORDER);
+                    SetDVMode(DVMODE_NONE);
                     return FALSE;
                 }
             } else {

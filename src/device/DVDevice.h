@@ -51,7 +51,7 @@ private:
     HRESULT FindDVMonikers(std::vector<devices::ComPtr<devices::IMoniker>>& vecMonikers);
     HRESULT FindDVFilter(devices::ComPtr<devices::IBaseFilter>* pspFilter, std::wstring* pstrModelName);
     BOOL CheckNodeCount();
-    // Status 2 and mode 0: no camcorder, or the chosen one lost.
+    // Status 2 and mode 0: the chosen camcorder is lost.
     void SetNoCamcorder();
     BOOL SelectDVDevice();
     BOOL CheckDVDevice();
