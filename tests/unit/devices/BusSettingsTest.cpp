@@ -1,5 +1,5 @@
 // Every setting of the simulated bus under one name in the scenario file and on the pipe, and the
-// faults they play as the program meets them: property bags, binding, the device enumerator.
+// property bag as the program meets it.
 #include "SimulationFixture.h"
 
 #include "devices/BusControl.h"
@@ -202,28 +202,6 @@ TEST_F(DeviceListTest, PropertyBagLeavesTheCallersVariantAloneUnlessItAnswers) {
     ASSERT_EQ("OK", devices::ExecuteBusCommand("property-bag unbound"));
     EXPECT_TRUE(FAILED(spMoniker->BindToStorage(nullptr, nullptr, devices::IID_IPropertyBag, spBag.AsVoid())));
     EXPECT_FALSE(spBag);
-}
-
-TEST_F(DeviceListTest, BindingAndTheEnumeratorFailAsTheSettingsSay) {
-    devices::ComPtr<devices::IMoniker> spMoniker = FirstMoniker();
-    ASSERT_TRUE(spMoniker);
-    devices::ComPtr<devices::IBaseFilter> spFilter;
-    ASSERT_EQ("OK", devices::ExecuteBusCommand("bind fails"));
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_GEN_FAILURE), spMoniker->BindToObject(nullptr, nullptr, devices::IID_IBaseFilter, spFilter.AsVoid()));
-    ASSERT_EQ("OK", devices::ExecuteBusCommand("bind empty"));
-    EXPECT_EQ(S_FALSE, spMoniker->BindToObject(nullptr, nullptr, devices::IID_IBaseFilter, spFilter.AsVoid()));
-    EXPECT_FALSE(spFilter);
-    ASSERT_EQ("OK", devices::ExecuteBusCommand("bind ok"));
-    EXPECT_EQ(S_OK, spMoniker->BindToObject(nullptr, nullptr, devices::IID_IBaseFilter, spFilter.AsVoid()));
-    EXPECT_TRUE(spFilter);
-
-    // Counted failures of the enumerator: two, then it works again.
-    ASSERT_EQ("OK", devices::ExecuteBusCommand("fail-enumerator 2"));
-    for (HRESULT hrExpected : {CO_E_SERVER_EXEC_FAILURE, CO_E_SERVER_EXEC_FAILURE, S_OK}) {
-        devices::ComPtr<devices::ICreateDevEnum> spDevEnum;
-        EXPECT_EQ(hrExpected, devices::CoCreateInstance(devices::ClsidSystemDeviceEnum, nullptr, CLSCTX_ALL, devices::IID_ICreateDevEnum, spDevEnum.AsVoid()));
-        EXPECT_EQ(hrExpected == S_OK, static_cast<bool>(spDevEnum));
-    }
 }
 
 } // namespace

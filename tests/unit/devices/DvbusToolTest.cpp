@@ -107,24 +107,6 @@ TEST(BusScript, EveryLineIsCheckedBeforeAnythingRuns) {
     EXPECT_EQ(250u, vecSteps[2].dwWaitMs);
 }
 
-TEST(BusScript, StepsRunInOrderAndTheFirstRefusalEndsTheRun) {
-    std::vector<devices::ScriptStep> vecSteps;
-    std::string strError;
-    ASSERT_TRUE(devices::ParseBusScript("record\nwait 30\naspect wide\nstop\n", vecSteps, strError));
-    std::vector<std::string> vecTrail;
-    const bool bAllOk = devices::RunBusScript(
-        vecSteps,
-        [&](const std::string& strCommand, std::string& strAnswer) {
-            vecTrail.push_back("send " + strCommand);
-            strAnswer = strCommand == "record" ? "OK\n" : "ERROR bad value";
-            return true;
-        },
-        [&](DWORD dwMs) { vecTrail.push_back("wait " + std::to_string(dwMs)); },
-        [&](const devices::ScriptStep& step, const std::string& strAnswer) { vecTrail.push_back(std::to_string(step.nLine) + " " + strAnswer); });
-    EXPECT_FALSE(bAllOk);
-    EXPECT_EQ((std::vector<std::string>{"send record", "1 OK", "wait 30", "2 OK", "send aspect wide", "3 ERROR bad value"}), vecTrail);
-}
-
 TEST_F(SimulationTest, ToolReplaysAScriptedCamcorderAndReportsEachStep) {
     const std::wstring strName = L"PloverDVBusScript" + std::to_wstring(::GetCurrentProcessId());
     devices::ControlPipe pipe;
