@@ -492,6 +492,7 @@ HRESULT VirtualDriver::KsGetEvent(std::vector<std::pair<LONG, LONG>>& vecEvents)
     // Consecutive items with the same code collapse into the first; a run that the bound cut
     // at the last call goes on here, so its code is not sent a second time.
     LONG nLastCode = m_nCarriedCode;
+    const BOOL bCutBefore = m_nCarriedCode != -1;
     m_nCarriedCode = -1;
     for (size_t nItems = 0; nItems < MaxEventsPerCall; ++nItems) {
         KSQUERYBUFFER query{};
@@ -509,8 +510,8 @@ HRESULT VirtualDriver::KsGetEvent(std::vector<std::pair<LONG, LONG>>& vecEvents)
         if (nLastCode == -1 || nLastCode != nCode) vecEvents.emplace_back(nCode, nParam);
         nLastCode = nCode;
     }
-    // The driver still has items: the rest waits for the next call.
-    TRACE_TEXT("KsGetEvent: the driver's event buffer did not run dry\n");
+    // The driver still has items: the rest waits for the next call (traced once while it lasts).
+    if (!bCutBefore) TRACE_TEXT("KsGetEvent: the driver's event buffer did not run dry\n");
     m_nCarriedCode = nLastCode;
     return S_OK;
 }
