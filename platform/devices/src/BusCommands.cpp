@@ -71,6 +71,15 @@ std::string Describe(Bus& bus) {
     out << "OK nodes=" << bus.NodeCount() << " resets=" << bus.BusResets()
         << " virtual-device=" << bus.Driver().IsVirtualDeviceAdded() << " subunit=" << bus.Driver().IsSubunitAdded()
         << " events=" << bus.Driver().IsEventEnabled() << " computer-tape-state=" << bus.Driver().LastTapeState() << "\n";
+    // The bus-wide settings under their names, failures still to come as counts (-1: all).
+    const VcrDriverSettings& d = bus.Driver().Settings();
+    out << "settings: other-nodes=" << bus.OtherNodes() << " reported-nodes=" << (d.nReportedNodes < 0 ? std::string("auto") : std::to_string(d.nReportedNodes))
+        << " host-controller=" << (d.bHostController ? "on" : "off") << " v61883-problem=" << d.nV61883Problem
+        << " subunit-problem=" << d.nSubunitProblem << " subunit-problem-adds=" << d.nSubunitProblemAdds
+        << " tarn-filter=" << (d.bTarnFilter ? "on" : "off") << " subunit-node-delay=" << d.nSubunitNodeDelay
+        << " fail-enumerator=" << d.nEnumeratorFailures << " fail-avc-load=" << d.nAvcLoadFailures
+        << " fail-event-enable=" << d.nEventEnableFailures << " fail-event-query=" << d.nEventQueryFailures
+        << " fail-node-count=" << d.nNodeCountFailures << " stuck-events=" << (d.bEventsNeverRunDry ? "on" : "off") << "\n";
     for (size_t i = 0; i < bus.CamcorderCount(); ++i) {
         const CamcorderSettings& s = bus.GetCamcorder(i).Settings();
         std::string strVendor(s.strVendor.begin(), s.strVendor.end()), strModel(s.strModel.begin(), s.strModel.end());
