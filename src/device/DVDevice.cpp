@@ -2,6 +2,7 @@
 #include "device/DVDevice.h"
 #include "device/DVManager.h"
 #include "device/DeviceTrace.h"
+#include "device/PropertyBagText.h"
 
 #include "core/TextHelpers.h"
 #include "devices/Faces.h"
@@ -25,19 +26,6 @@ constexpr wchar_t MakerPrefix[] = L"TAVIN ";   // the vendor name and a blank at
 constexpr size_t MakerPrefixLength = 6;
 constexpr wchar_t UncheckedModel[] = L"PLVR";
 constexpr int NodesComputerAndCamcorder = 2;
-
-// Reads one text property of a moniker's property bag.
-bool ReadBagText(devices::IMoniker* pMoniker, const wchar_t* pszName, std::wstring& strValue) {
-    devices::ComPtr<IPropertyBag> spBag;
-    if (FAILED(pMoniker->BindToStorage(nullptr, nullptr, devices::IID_IPropertyBag, spBag.AsVoid())) || !spBag) return false;
-    VARIANT var;
-    ::VariantInit(&var);
-    var.vt = VT_BSTR;
-    const bool bOk = SUCCEEDED(spBag->Read(pszName, &var, nullptr)) && var.vt == VT_BSTR && var.bstrVal != nullptr;
-    if (bOk) strValue = var.bstrVal;
-    ::VariantClear(&var);
-    return bOk;
-}
 
 std::wstring Upper(std::wstring str) {
     for (wchar_t& ch : str) ch = static_cast<wchar_t>(std::towupper(ch));
@@ -173,9 +161,23 @@ std::wstring DVDevice::ParseDeviceName(const std::wstring& strDevicePath, std::w
     return strModel;
 }
 
+void DVDevice::SetNoCamcorder() {
+    m_manager.SetDeviceStatus(DEVICE_STATUS_NO_CAMCORDER);
+    SetDVMode(DVMODE_NONE);
+}
+
 BOOL DVDevice::CheckNodeCount() {
-    if (!m_manager.GetVirtualDevice().IsLoaded()) return FALSE;
+    // While the virtual VCR is not loaded, or the bus does not answer, the camcorder is not
+    // watched: one that was chosen counts as lost, and is found again once the bus answers.
+    if (!m_manager.GetVirtualDevice().IsLoaded()) {
+        if (m_nDVMode != DVMODE_NONE) SetNoCamcorder();
+        return FALSE;
+    }
     const int nCount = ReadNodeCount();
+    if (nCount <= 0) {  // a failed read: a bus always holds at least the computer itself
+        if (m_nDVMode != DVMODE_NONE) SetNoCamcorder();
+        return FALSE;
+    }
     const DWORD dwNow = m_clock.GetTickCount();
     if (nCount != m_nNodeCount) {
         if (m_nDVMode != DVMODE_NONE) {

@@ -51,6 +51,8 @@ private:
     HRESULT FindDVMonikers(std::vector<devices::ComPtr<devices::IMoniker>>& vecMonikers);
     HRESULT FindDVFilter(devices::ComPtr<devices::IBaseFilter>* pspFilter, std::wstring* pstrModelName);
     BOOL CheckNodeCount();
+    // Status 2 and mode 0: the chosen camcorder is lost.
+    void SetNoCamcorder();
     BOOL SelectDVDevice();
     BOOL CheckDVDevice();
     void UpdateTapeStatus();

@@ -2,12 +2,14 @@
 #include "device/VirtualDriver.h"
 #include "device/DVManager.h"
 #include "device/DeviceTrace.h"
+#include "device/PropertyBagText.h"
 
 #include "devices/Faces.h"
 
 #include <algorithm>
 #include <cstring>
 #include <cwctype>
+#include <iterator>
 
 DWORD VirtualDriver::s_dwStepTime = 0;
 BOOL VirtualDriver::s_bFirstAttempt = TRUE;
@@ -51,8 +53,18 @@ constexpr uint32_t QueryNodeCount = 1;
 constexpr uint32_t QueryDVControl = 2;
 constexpr LONG CommandIgnored = 8;             // a driver code that never reaches the window
 constexpr HRESULT HrNoMoreItems = static_cast<HRESULT>(0x80070103);
-constexpr size_t MaxEventsPerTick = 256;       // a driver that never runs dry cannot hold the thread
+// Items read in one call at most, so a driver that never says it has no more cannot hold the
+// thread; far more than the driver buffers between two ticks.
+constexpr size_t MaxEventsPerCall = 4096;
 constexpr wchar_t TarnFriendlyName[] = L"TARN FILTER";
+
+// Results that say the kernel-streaming handle is gone: the subunit was removed, the bus was
+// reset under it, or the driver was reinstalled.
+bool IsLostHandle(HRESULT hr) {
+    static const DWORD LostCodes[] = {ERROR_INVALID_HANDLE, ERROR_FILE_NOT_FOUND, ERROR_DEV_NOT_EXIST, ERROR_DEVICE_REMOVED,
+                                      ERROR_DEVICE_NOT_CONNECTED};
+    return std::any_of(std::begin(LostCodes), std::end(LostCodes), [hr](DWORD dwCode) { return hr == HRESULT_FROM_WIN32(dwCode); });
+}
 
 void WriteRequest(uint32_t nRequest, wire::BusRequest& request) {
     std::memset(&request, 0, sizeof request);
@@ -159,6 +171,8 @@ void VirtualDriver::UnloadVirtualDevice() {
         }
         m_hBus = INVALID_HANDLE_VALUE;
     }
+    m_bKsHandleLost = FALSE;
+    m_nCarriedCode = -1;
     m_nPcTapeState = PCTAPE_IDLE;
     m_bInitialized = FALSE;
 }
@@ -259,15 +273,8 @@ HRESULT VirtualDriver::FindKsFilter(devices::ComPtr<devices::IBaseFilter>& spFil
     for (;;) {
         devices::ComPtr<devices::IMoniker> spMoniker;
         if (spEnumMoniker->Next(1, &spMoniker, nullptr) != S_OK || !spMoniker) break;
-        devices::ComPtr<IPropertyBag> spBag;
-        if (FAILED(spMoniker->BindToStorage(nullptr, nullptr, devices::IID_IPropertyBag, spBag.AsVoid())) || !spBag) continue;
-        VARIANT var;
-        ::VariantInit(&var);
-        var.vt = VT_BSTR;
-        const bool bTarn = SUCCEEDED(spBag->Read(L"FriendlyName", &var, nullptr)) && var.vt == VT_BSTR && var.bstrVal != nullptr &&
-                           wcscmp(var.bstrVal, TarnFriendlyName) == 0;
-        ::VariantClear(&var);
-        if (!bTarn) continue;
+        std::wstring strName;
+        if (!ReadBagText(spMoniker.Get(), L"FriendlyName", strName) || strName != TarnFriendlyName) continue;
         hr = spMoniker->BindToObject(nullptr, nullptr, devices::IID_IBaseFilter, spFilter.AsVoid());
         if (TRACE_FAILED_HR(hr, "BindToObject")) return hr;
         break;
@@ -343,12 +350,7 @@ void VirtualDriver::PollStep2() {
     s_bFirstAttempt = FALSE;
     if (nProblem == static_cast<LONG>(devices::ProblemFailedStart)) {
         TRACE_TEXT_W(L"AVC仮想デバイス、ドライバの開始に失敗\n");
-        RemoveAvcDevice(m_hAvc);
-        m_hAvc = INVALID_HANDLE_VALUE;
-        m_clock.Sleep(RemoveWaitMs);
-        Remove1394Device(m_hBus);
-        m_hBus = INVALID_HANDLE_VALUE;
-        m_nLoadStep = 0;
+        StartOver();
         return;
     }
     if (nProblem != 0) return;  // not present yet, or another problem: look again next tick
@@ -356,12 +358,7 @@ void VirtualDriver::PollStep2() {
     devices::ComPtr<devices::IBaseFilter> spFilter;
     if (FAILED(FindKsFilter(spFilter))) {
         TRACE_TEXT_W(L"AVC仮想デバイス検索失敗\n");
-        RemoveAvcDevice(m_hAvc);
-        m_hAvc = INVALID_HANDLE_VALUE;
-        m_clock.Sleep(RemoveWaitMs);
-        Remove1394Device(m_hBus);
-        m_hBus = INVALID_HANDLE_VALUE;
-        m_nLoadStep = 0;
+        StartOver();
         return;
     }
     TRACE_TEXT_W(L"AVC仮想デバイス検索成功\n");
@@ -372,8 +369,39 @@ void VirtualDriver::PollStep2() {
         m_spFilter.Release();
         return;
     }
+    m_bKsHandleLost = FALSE;
+    m_nCarriedCode = -1;
     m_owner.SetDeviceStatus(DEVICE_STATUS_NO_CAMCORDER);
     SetStep(3);
+}
+
+void VirtualDriver::StartOver() {
+    RemoveAvcDevice(m_hAvc);
+    m_hAvc = INVALID_HANDLE_VALUE;
+    m_clock.Sleep(RemoveWaitMs);
+    Remove1394Device(m_hBus);
+    m_hBus = INVALID_HANDLE_VALUE;
+    m_nLoadStep = 0;
+}
+
+void VirtualDriver::ReloadAfterLostHandle() {
+    TRACE_TEXT("m_hKsHandle lost: the virtual VCR is loaded again\n");
+    if (m_hKsHandle != nullptr) {
+        KsEnableEvent(FALSE);  // fails on a dead handle; the driver forgot the event with it
+        m_hKsHandle = nullptr;
+    }
+    if (m_hEvent != nullptr) {
+        ::CloseHandle(m_hEvent);
+        m_hEvent = nullptr;
+    }
+    m_spFilter.Release();
+    m_bKsHandleLost = FALSE;
+    StartOver();
+}
+
+HRESULT VirtualDriver::NoteKsResult(HRESULT hr) {
+    if (IsLostHandle(hr)) m_bKsHandleLost = TRUE;
+    return hr;
 }
 
 HRESULT VirtualDriver::StartEvents() {
@@ -395,15 +423,25 @@ HRESULT VirtualDriver::StartEvents() {
 }
 
 void VirtualDriver::PollStep3() {
+    // A handle that died since the last tick (seen here or by the camcorder's node-count read)
+    // is never good again: everything is closed and loaded anew, as at the first start.
+    if (m_bKsHandleLost) {
+        ReloadAfterLostHandle();
+        return;
+    }
     if (!ElapsedSinceStep(StepSettleMs)) return;
     std::vector<std::pair<LONG, LONG>> vecEvents;
-    if (TRACE_FAILED_HR(KsGetEvent(vecEvents), "KsGetEvent")) return;
+    if (TRACE_FAILED_HR(KsGetEvent(vecEvents), "KsGetEvent")) {
+        if (m_bKsHandleLost) ReloadAfterLostHandle();
+        return;
+    }
     for (const auto& event : vecEvents) {
         if (event.first != CommandIgnored) m_owner.NotifyEvent(EVENT_DVCOMMAND, event.first, FALSE);
     }
     int nState = m_nPcTapeState;
     if (m_bRecordBlocked || ::GetLastActivePopup(m_hMainWindow) != m_hMainWindow || m_bSessionLocked) nState = PCTAPE_IDLE;
     TRACE_FAILED_HR(KsSendTarnTapeStateChange(nState), "KsSendTarnTapeStateChange");
+    if (m_bKsHandleLost) ReloadAfterLostHandle();
 }
 
 HRESULT VirtualDriver::KsMethod(ULONG nId, void* pData, ULONG nBytes) {
@@ -413,7 +451,7 @@ HRESULT VirtualDriver::KsMethod(ULONG nId, void* pData, ULONG nBytes) {
     method.Id = nId;
     method.Flags = KSMETHOD_TYPE_MODIFY;
     ULONG nReturned = 0;
-    return devices::KsSynchronousDeviceControl(m_hKsHandle, devices::IOCTL_KS_METHOD_CODE, &method, sizeof method, pData, nBytes, &nReturned);
+    return NoteKsResult(devices::KsSynchronousDeviceControl(m_hKsHandle, devices::IOCTL_KS_METHOD_CODE, &method, sizeof method, pData, nBytes, &nReturned));
 }
 
 LONG VirtualDriver::KsGetNodeCount() {
@@ -451,8 +489,12 @@ HRESULT VirtualDriver::KsEnableEvent(BOOL bEnable) {
 HRESULT VirtualDriver::KsGetEvent(std::vector<std::pair<LONG, LONG>>& vecEvents) {
     vecEvents.clear();
     if (TRACE_NULL(m_hKsHandle, "m_hKsHandle")) return E_FAIL;
-    LONG nLastCode = -1;
-    for (size_t nItems = 0; nItems < MaxEventsPerTick; ++nItems) {
+    // Consecutive items with the same code collapse into the first; a run that the bound cut
+    // at the last call goes on here, so its code is not sent a second time.
+    LONG nLastCode = m_nCarriedCode;
+    const BOOL bCutBefore = m_nCarriedCode != -1;
+    m_nCarriedCode = -1;
+    for (size_t nItems = 0; nItems < MaxEventsPerCall; ++nItems) {
         KSQUERYBUFFER query{};
         query.Event.Set = devices::TarnEventSet;
         query.Event.Id = 0;
@@ -460,13 +502,16 @@ HRESULT VirtualDriver::KsGetEvent(std::vector<std::pair<LONG, LONG>>& vecEvents)
         query.EventData = &m_eventData;
         BYTE abyItem[4] = {};
         ULONG nReturned = 0;
-        const HRESULT hr = devices::KsSynchronousDeviceControl(m_hKsHandle, devices::IOCTL_KS_ENABLE_EVENT_CODE, &query, sizeof query, abyItem,
-                                                               sizeof abyItem, &nReturned);
+        const HRESULT hr = NoteKsResult(devices::KsSynchronousDeviceControl(m_hKsHandle, devices::IOCTL_KS_ENABLE_EVENT_CODE, &query, sizeof query,
+                                                                            abyItem, sizeof abyItem, &nReturned));
         if (hr == HrNoMoreItems) return S_OK;
         if (FAILED(hr)) return hr;
         const LONG nCode = abyItem[0], nParam = abyItem[1];
         if (nLastCode == -1 || nLastCode != nCode) vecEvents.emplace_back(nCode, nParam);
         nLastCode = nCode;
     }
+    // The driver still has items: the rest waits for the next call (traced once while it lasts).
+    if (!bCutBefore) TRACE_TEXT("KsGetEvent: the driver's event buffer did not run dry\n");
+    m_nCarriedCode = nLastCode;
     return S_OK;
 }

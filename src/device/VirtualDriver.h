@@ -66,6 +66,12 @@ private:
     HRESULT FindKsFilter(devices::ComPtr<devices::IBaseFilter>& spFilter);
     HRESULT KsMethod(ULONG nId, void* pData, ULONG nBytes);
     HRESULT StartEvents();
+    // Removes the subunit and the virtual device and goes back to step 0.
+    void StartOver();
+    // Closes what the lost handle belonged to and loads the virtual VCR again.
+    void ReloadAfterLostHandle();
+    // Notes a result that says the kernel-streaming handle is gone; returns the result.
+    HRESULT NoteKsResult(HRESULT hr);
     void PollStep0();
     void PollStep1();
     void PollStep2();
@@ -87,6 +93,8 @@ private:
     BOOL m_bRecordBlocked = FALSE;
     int m_nPcTapeState = PCTAPE_IDLE;
     BOOL m_bSessionLocked = FALSE;
+    BOOL m_bKsHandleLost = FALSE;   // a request on m_hKsHandle said the handle is gone
+    LONG m_nCarriedCode = -1;       // last event code of a read the bound cut short, else -1
 
     // Shared by the whole program run.
     static DWORD s_dwStepTime;

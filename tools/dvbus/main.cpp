@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -15,32 +16,69 @@ constexpr int ExitUsage = 3;
 
 const char Usage[] =
     "usage: plover-dvbus [--pipe NAME] COMMAND [ARGUMENTS] [CAMCORDER]\n"
+    "       plover-dvbus [--pipe NAME] script FILE\n"
     "\n"
     "CAMCORDER is the camcorder's number on the bus (1 when omitted).\n"
+    "Actions:\n"
     "  record | stop                 press the camcorder's record or stop button\n"
     "  plug | unplug                 connect or disconnect the camcorder\n"
     "  add-camcorder [VENDOR MODEL]  connect a further camcorder (default tavin selkie_ze)\n"
     "  node add | node remove        add or remove a node that is not a camcorder\n"
-    "  mode camera|vcr               camera mode or VCR mode\n"
-    "  medium tape|card              record to tape or to a memory card\n"
-    "  modebytes XX YY ZZ            raw answer bytes 9..11 of the DV-mode query (hex)\n"
-    "  tape none|stopped|recording|pause|winding|end\n"
-    "  medium-info XX YY             raw MEDIUM INFO answer bytes 3 and 4 (hex)\n"
-    "  dvcontrol on|off              the camcorder's DV control setting\n"
-    "  dvcontrol-answer on|off       whether it answers the DV-control query at all\n"
-    "  system 525|625                525/60 or 625/50\n"
-    "  aspect 4:3|16:9               picture aspect, also mid-stream\n"
-    "  framemode 60|30|24            frame mode\n"
-    "  audio 48k|32k                 16-bit 48 kHz or 12-bit 32 kHz sound, also mid-stream\n"
     "  drop N                        lose the next N frames on the bus\n"
-    "  sending on|off                stop or resume sending frames\n"
-    "  refuse N|all|off [KIND]       refuse (REJECTED) the next N commands of a kind\n"
-    "  timeout N|all|off [KIND]      let the next N commands of a kind time out\n"
-    "                                KIND: any dvcontrol dvmode tapeend transport medium pcinfo control\n"
     "  event CODE [PARAM]            a raw command code from the camcorder to the virtual VCR\n"
+    "  vcr-restart                   the virtual VCR driver restarts: its devices leave the bus, its handles die\n"
     "  state                         what the computer last told the camcorder\n"
     "  status                        the bus, the virtual VCR and every camcorder\n"
-    "  reset                         start again from the scenario file DVBus.ini\n";
+    "  reset                         start again from the scenario file DVBus.ini\n"
+    "  script FILE                   run FILE's commands in order (\"wait N\" pauses N ms), each step's answer shown\n"
+    "Settings (the same names as the keys of DVBus.ini; \"-\" and case do not matter):\n";
+
+// The settings' lines of the usage text, from the bus's own table.
+void PrintSettings(FILE* pOut) {
+    for (const devices::SettingInfo& info : devices::AllSettings()) {
+        std::fprintf(pOut, "  %-22s %-40s %s\n", info.pszName, info.pszValues, info.scope == devices::SettingScope::Bus ? "bus" : "camcorder");
+    }
+    std::fputs("  KIND: any dvcontrol dvmode tapeend transport medium pcinfo control\n", pOut);
+}
+
+bool ReadScript(const wchar_t* pszPath, std::string& strText) {
+    FILE* pFile = _wfopen(pszPath, L"rb");
+    if (pFile == nullptr) return false;
+    char szBuffer[4096];
+    for (size_t n; (n = std::fread(szBuffer, 1, sizeof szBuffer, pFile)) > 0;) strText.append(szBuffer, n);
+    std::fclose(pFile);
+    return true;
+}
+
+int RunScript(const std::wstring& strPipe, const wchar_t* pszPath) {
+    std::string strText, strError;
+    std::vector<devices::ScriptStep> vecSteps;
+    if (!ReadScript(pszPath, strText)) {
+        std::fprintf(stderr, "plover-dvbus: cannot read %ls\n", pszPath);
+        return ExitUsage;
+    }
+    if (!devices::ParseBusScript(strText, vecSteps, strError)) {
+        std::fprintf(stderr, "plover-dvbus: %ls: %s\n", pszPath, strError.c_str());
+        return ExitUsage;
+    }
+    bool bNoBus = false;
+    const bool bAllOk = devices::RunBusScript(
+        vecSteps,
+        [&](const std::string& strCommand, std::string& strAnswer) {
+            bNoBus = !devices::SendBusCommand(strPipe, strCommand, strAnswer);
+            return !bNoBus;
+        },
+        [](DWORD dwMs) { ::Sleep(dwMs); },
+        [](const devices::ScriptStep& step, const std::string& strAnswer) {
+            std::printf("%d: %s -> %s\n", step.nLine, step.strCommand.c_str(), strAnswer.c_str());
+            std::fflush(stdout);
+        });
+    if (bNoBus) {
+        std::fprintf(stderr, "plover-dvbus: no simulated bus answers on %ls (is Plover.exe running?)\n", strPipe.c_str());
+        return ExitNoBus;
+    }
+    return bAllOk ? ExitOk : ExitRefused;
+}
 
 } // namespace
 
@@ -53,8 +91,17 @@ int wmain(int argc, wchar_t** argv) {
         nFirst = 3;
     }
     if (nFirst >= argc || wcscmp(argv[nFirst], L"help") == 0 || wcscmp(argv[nFirst], L"--help") == 0) {
-        std::fputs(Usage, nFirst >= argc ? stderr : stdout);
+        FILE* pOut = nFirst >= argc ? stderr : stdout;
+        std::fputs(Usage, pOut);
+        PrintSettings(pOut);
         return nFirst >= argc ? ExitUsage : ExitOk;
+    }
+    if (wcscmp(argv[nFirst], L"script") == 0) {
+        if (argc != nFirst + 2) {
+            std::fputs("usage: plover-dvbus [--pipe NAME] script FILE\n", stderr);
+            return ExitUsage;
+        }
+        return RunScript(strPipe, argv[nFirst + 1]);
     }
     std::string strCommand;
     for (int i = nFirst; i < argc; ++i) {

@@ -78,12 +78,6 @@ AvcCommandKind Camcorder::Classify(const uint8_t* pFrame, ULONG nLength) {
     return AvcCommandKind::Other;
 }
 
-void Camcorder::SetFault(AvcFaultType type, AvcCommandKind kind, int nCount) {
-    m_faultType = nCount == 0 ? AvcFaultType::None : type;
-    m_faultKind = kind;
-    m_nFaultCount = nCount;
-}
-
 HRESULT Camcorder::HandleAvcFrame(uint8_t* pBuffer, ULONG nLength, ULONG& nResponseLength, DWORD dwTick) {
     nResponseLength = 0;
     // The driver refuses what cannot be an AV/C frame before the camcorder sees it.
@@ -91,9 +85,11 @@ HRESULT Camcorder::HandleAvcFrame(uint8_t* pBuffer, ULONG nLength, ULONG& nRespo
 
     AvcLogEntry entry{dwTick, std::vector<uint8_t>(pBuffer, pBuffer + nLength), {}, S_OK};
     AvcFaultType fault = AvcFaultType::None;
-    if (m_faultType != AvcFaultType::None && (m_faultKind == AvcCommandKind::Any || m_faultKind == Classify(pBuffer, nLength))) {
-        fault = m_faultType;
-        if (m_nFaultCount > 0 && --m_nFaultCount == 0) m_faultType = AvcFaultType::None;
+    AvcFault& pending = m_settings.fault;
+    if (pending.type != AvcFaultType::None && pending.nCount != 0 &&
+        (pending.kind == AvcCommandKind::Any || pending.kind == Classify(pBuffer, nLength))) {
+        fault = pending.type;
+        if (pending.nCount > 0 && --pending.nCount == 0) pending.type = AvcFaultType::None;
     }
 
     HRESULT hr;
@@ -149,9 +145,10 @@ HRESULT Camcorder::Answer(uint8_t* pFrame, ULONG nLength) {
                 {OpWind, OperandStop},             // EndOfTape
             };
             const auto& state = States[static_cast<int>(m_settings.transport)];
+            const bool bRaw = m_settings.vecTransportBytes.size() == 2;
             pFrame[0] = RespStable;
-            pFrame[2] = state[0];
-            pFrame[3] = state[1];
+            pFrame[2] = bRaw ? m_settings.vecTransportBytes[0] : state[0];
+            pFrame[3] = bRaw ? m_settings.vecTransportBytes[1] : state[1];
             return S_OK;
         }
         if (pFrame[2] == OpMediumInfo && nLength == 5 && pFrame[3] == OperandInquiry && pFrame[4] == OperandInquiry) {
@@ -170,7 +167,7 @@ HRESULT Camcorder::AnswerVendorStatus(uint8_t* pFrame, ULONG nLength) {
     if (VendorDataIs(pFrame, nLength, VendorDVControl, sizeof VendorDVControl)) {
         if (!m_settings.bAnswersDVControl) return NotImplemented(pFrame, nLength);
         pFrame[0] = RespStable;
-        pFrame[10] = m_settings.bDVControl ? 0x01 : 0x00;
+        pFrame[10] = m_settings.nDVControlByte >= 0 ? static_cast<uint8_t>(m_settings.nDVControlByte) : m_settings.bDVControl ? 0x01 : 0x00;
         return S_OK;
     }
     if (VendorDataIs(pFrame, nLength, VendorDVMode, sizeof VendorDVMode)) {

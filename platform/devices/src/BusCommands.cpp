@@ -1,5 +1,6 @@
 // Run-time commands of the simulated bus, as typed into plover-dvbus or sent by tests.
 #include "devices/BusControl.h"
+#include "devices/BusSettings.h"
 
 #include <cctype>
 #include <cstdio>
@@ -19,46 +20,16 @@ struct Words {
     }
 };
 
-// Largest count a command takes (frames to drop, commands to fault).
+// Largest count a command takes (frames to drop).
 constexpr int MaxCount = 1000000;
 // An IEEE 1394 bus holds at most 63 nodes, the computer included.
 constexpr int MaxBusNodes = 63;
-// Longest vendor or model piece of a device path.
-constexpr size_t MaxNamePiece = 32;
 
-// A decimal count 0..MaxCount: digits only, no sign or spaces.
-bool ParseCount(const std::string& strWord, int& nValue) {
-    if (strWord.empty() || strWord.size() > 7 || strWord.find_first_not_of("0123456789") != std::string::npos) return false;
-    const long n = std::strtol(strWord.c_str(), nullptr, 10);
-    if (n > MaxCount) return false;
-    nValue = static_cast<int>(n);
-    return true;
-}
-
-// One byte as one or two hexadecimal digits.
-bool ParseHexByte(const std::string& strWord, uint8_t& byValue) {
-    if (strWord.empty() || strWord.size() > 2 || strWord.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
-    byValue = static_cast<uint8_t>(std::strtoul(strWord.c_str(), nullptr, 16));
-    return true;
-}
-
-// A vendor or model piece of a device path: letters, digits, "_" and "-", so that the path's
-// "#" and "&" separators and its folders stay where they are.
-bool IsNamePiece(const std::string& strWord) {
-    if (strWord.empty() || strWord.size() > MaxNamePiece) return false;
-    for (const unsigned char ch : strWord) {
-        if (!std::isalnum(ch) && ch != '_' && ch != '-') return false;
-    }
-    return true;
-}
-
-// The most words each command takes, its own name included.
-size_t MaxWords(const std::string& strVerb) {
+// The most words each action takes, its own name included; 0 for no action.
+size_t ActionMaxWords(const std::string& strVerb) {
     static const struct { const char* pszVerb; size_t nMaxWords; } Shapes[] = {
-        {"record", 2}, {"stop", 2}, {"plug", 2}, {"unplug", 2}, {"mode", 3}, {"medium", 3}, {"modebytes", 5},
-        {"tape", 3}, {"medium-info", 4}, {"dvcontrol", 3}, {"dvcontrol-answer", 3}, {"sending", 3}, {"aspect", 3},
-        {"audio", 3}, {"system", 3}, {"framemode", 3}, {"drop", 3}, {"refuse", 4}, {"timeout", 4}, {"node", 2},
-        {"add-camcorder", 3}, {"event", 3}, {"state", 2}, {"status", 1}, {"reset", 1},
+        {"record", 2}, {"stop", 2}, {"plug", 2}, {"unplug", 2}, {"drop", 3}, {"node", 2}, {"add-camcorder", 3},
+        {"event", 3}, {"vcr-restart", 1}, {"state", 2}, {"status", 1}, {"reset", 1},
     };
     for (const auto& shape : Shapes) {
         if (strVerb == shape.pszVerb) return shape.nMaxWords;
@@ -78,21 +49,6 @@ bool CamcorderIndex(Bus& bus, const std::string& strWord, size_t& nIndex) {
     if (nNumber < 1 || static_cast<size_t>(nNumber) > bus.CamcorderCount()) return false;
     nIndex = static_cast<size_t>(nNumber - 1);
     return true;
-}
-
-bool ParseKind(const std::string& strWord, AvcCommandKind& kind) {
-    static const struct { const char* pszName; AvcCommandKind kind; } Kinds[] = {
-        {"any", AvcCommandKind::Any}, {"dvcontrol", AvcCommandKind::DVControl}, {"dvmode", AvcCommandKind::DVMode},
-        {"tapeend", AvcCommandKind::TapeEnd}, {"transport", AvcCommandKind::TransportState},
-        {"medium", AvcCommandKind::MediumInfo}, {"pcinfo", AvcCommandKind::PcInfo}, {"control", AvcCommandKind::TransportControl},
-    };
-    for (const auto& k : Kinds) {
-        if (strWord == k.pszName) {
-            kind = k.kind;
-            return true;
-        }
-    }
-    return false;
 }
 
 std::string Hex(const uint8_t* p, size_t n) {
@@ -115,6 +71,15 @@ std::string Describe(Bus& bus) {
     out << "OK nodes=" << bus.NodeCount() << " resets=" << bus.BusResets()
         << " virtual-device=" << bus.Driver().IsVirtualDeviceAdded() << " subunit=" << bus.Driver().IsSubunitAdded()
         << " events=" << bus.Driver().IsEventEnabled() << " computer-tape-state=" << bus.Driver().LastTapeState() << "\n";
+    // The bus-wide settings under their names, failures still to come as counts (-1: all).
+    const VcrDriverSettings& d = bus.Driver().Settings();
+    out << "settings: other-nodes=" << bus.OtherNodes() << " reported-nodes=" << (d.nReportedNodes < 0 ? std::string("auto") : std::to_string(d.nReportedNodes))
+        << " host-controller=" << (d.bHostController ? "on" : "off") << " v61883-problem=" << d.nV61883Problem
+        << " subunit-problem=" << d.nSubunitProblem << " subunit-problem-adds=" << d.nSubunitProblemAdds
+        << " tarn-filter=" << (d.bTarnFilter ? "on" : "off") << " subunit-node-delay=" << d.nSubunitNodeDelay
+        << " fail-enumerator=" << d.nEnumeratorFailures << " fail-avc-load=" << d.nAvcLoadFailures
+        << " fail-event-enable=" << d.nEventEnableFailures << " fail-event-query=" << d.nEventQueryFailures
+        << " fail-node-count=" << d.nNodeCountFailures << " stuck-events=" << (d.bEventsNeverRunDry ? "on" : "off") << "\n";
     for (size_t i = 0; i < bus.CamcorderCount(); ++i) {
         const CamcorderSettings& s = bus.GetCamcorder(i).Settings();
         std::string strVendor(s.strVendor.begin(), s.strVendor.end()), strModel(s.strModel.begin(), s.strModel.end());
@@ -127,30 +92,75 @@ std::string Describe(Bus& bus) {
     return out.str();
 }
 
-// Runs fn on the named camcorder under the bus lock, then delivers what it queued.
-std::string ForCamcorder(Bus& bus, const std::string& strWhich, const std::function<bool(Camcorder&)>& fn) {
-    std::string strAnswer = "ERROR no such camcorder";
+// A setting of one camcorder, changed at run time: its value, and the camcorder's number last.
+std::string ChangeCamcorder(Bus& bus, const SettingInfo& info, const Words& w) {
+    std::vector<std::string> vecValue(w.vec.begin() + 1, w.vec.end());
+    if (vecValue.size() > info.nMaxWords + 1) return "ERROR too many words for " + w.At(0);
+    std::string strWhich;
+    if (vecValue.size() > info.nMaxWords) {
+        strWhich = vecValue.back();
+        vecValue.pop_back();
+    }
+    std::string strError;
+    size_t nIndex = 0;
+    bool bWasPlugged = false, bPlugged = false;
     bus.Modify([&](Bus& b) {
-        size_t nIndex;
-        if (!CamcorderIndex(b, strWhich, nIndex)) return;
-        strAnswer = fn(b.GetCamcorder(nIndex)) ? "OK" : "ERROR bad value";
+        const auto apply = [&](const std::vector<std::string>& vecWords, const std::string& strNumber) -> std::string {
+            size_t n = 0;
+            if (!CamcorderIndex(b, strNumber, n)) return "no such camcorder";
+            bool bPlug = b.IsPlugged(n);
+            std::string str = ApplyCamcorderSetting(info, vecWords, CamcorderKnobs{b.GetCamcorder(n).Settings(), bPlug});
+            if (str.empty()) nIndex = n, bWasPlugged = b.IsPlugged(n), bPlugged = bPlug;
+            return str;
+        };
+        strError = apply(vecValue, strWhich);
+        // A value of fewer words may be followed by the camcorder's number.
+        int nNumber = 0;
+        if (!strError.empty() && strWhich.empty() && vecValue.size() > info.nMinWords && ParseCount(vecValue.back(), nNumber)) {
+            const std::vector<std::string> vecShorter(vecValue.begin(), vecValue.end() - 1);
+            if (apply(vecShorter, vecValue.back()).empty()) strError.clear();
+        }
     });
-    return strAnswer;
+    if (!strError.empty()) return "ERROR " + strError;
+    if (bPlugged != bWasPlugged) {
+        if (bPlugged) {
+            auto lock = bus.Lock();
+            if (bus.NodeCount() >= MaxBusNodes) return "ERROR the bus is full";
+        }
+        if (!(bPlugged ? bus.Plug(nIndex) : bus.Unplug(nIndex))) return "ERROR not possible now";
+    }
+    return "OK";
 }
 
-std::string Fault(Bus& bus, AvcFaultType type, const Words& w) {
-    int nCount = 0;
-    if (w.At(1) == "all") nCount = -1;
-    else if (w.At(1) != "off" && !ParseCount(w.At(1), nCount)) return "ERROR count, all or off expected";
-    AvcCommandKind kind = AvcCommandKind::Any;
-    if (!w.At(2).empty() && !ParseKind(w.At(2), kind)) return "ERROR unknown command kind";
-    return ForCamcorder(bus, w.At(3), [&](Camcorder& c) {
-        c.SetFault(type, kind, nCount);
-        return true;
+// A setting of the bus or the virtual VCR driver, changed at run time.
+std::string ChangeBus(Bus& bus, const SettingInfo& info, const Words& w) {
+    const std::vector<std::string> vecValue(w.vec.begin() + 1, w.vec.end());
+    if (vecValue.size() > info.nMaxWords) return "ERROR too many words for " + w.At(0);
+    std::string strError;
+    bus.Modify([&](Bus& b) {
+        int nOtherNodes = b.OtherNodes();
+        VcrDriverSettings driver = b.Driver().Settings();
+        strError = ApplyBusSetting(info, vecValue, BusKnobs{nOtherNodes, driver});
+        if (!strError.empty()) return;
+        if (nOtherNodes != b.OtherNodes()) {
+            if (b.NodeCount() - b.OtherNodes() + nOtherNodes > MaxBusNodes) {
+                strError = "the bus is full";
+                return;
+            }
+            b.OtherNodes() = nOtherNodes;
+            b.BusReset();
+        }
+        if (driver.nVirtualDeviceCount != b.Driver().Settings().nVirtualDeviceCount) ApplyVirtualDeviceCount(driver.nVirtualDeviceCount);
+        b.Driver().Settings() = driver;
     });
+    return strError.empty() ? "OK" : "ERROR " + strError;
 }
 
 } // namespace
+
+bool IsBusCommand(const std::string& strVerb) {
+    return ActionMaxWords(strVerb) != 0 || FindSetting(strVerb) != nullptr;
+}
 
 std::string ExecuteBusCommand(const std::string& strLine) {
     Words w;
@@ -159,8 +169,12 @@ std::string ExecuteBusCommand(const std::string& strLine) {
     Bus& bus = Bus::Get();
     const std::string& verb = w.At(0);
     const std::string& value = w.At(1);
-    const size_t nMaxWords = MaxWords(verb);
-    if (nMaxWords == 0) return "ERROR unknown command: " + verb;
+    const size_t nMaxWords = ActionMaxWords(verb);
+    if (nMaxWords == 0) {
+        const SettingInfo* pInfo = FindSetting(verb);
+        if (pInfo == nullptr) return "ERROR unknown command: " + verb;
+        return pInfo->scope == SettingScope::Camcorder ? ChangeCamcorder(bus, *pInfo, w) : ChangeBus(bus, *pInfo, w);
+    }
     if (w.vec.size() > nMaxWords) return "ERROR too many words for " + verb;
 
     if (verb == "record" || verb == "stop" || verb == "plug" || verb == "unplug") {
@@ -176,103 +190,18 @@ std::string ExecuteBusCommand(const std::string& strLine) {
                                       : bus.Unplug(nIndex);
         return bDone ? "OK" : "ERROR not possible now";
     }
-    if (verb == "mode") {
-        return ForCamcorder(bus, w.At(2), [&](Camcorder& c) {
-            if (value != "camera" && value != "vcr") return false;
-            c.Settings().mode = value == "camera" ? CamcorderMode::Camera : CamcorderMode::Vcr;
-            c.Settings().vecModeBytes.clear();
-            return true;
-        });
-    }
-    if (verb == "medium") {
-        return ForCamcorder(bus, w.At(2), [&](Camcorder& c) {
-            if (value != "tape" && value != "card") return false;
-            c.Settings().medium = value == "tape" ? Medium::Tape : Medium::Card;
-            c.Settings().vecModeBytes.clear();
-            return true;
-        });
-    }
-    if (verb == "modebytes") {
-        return ForCamcorder(bus, w.At(4), [&](Camcorder& c) {
-            std::vector<uint8_t> vec(3);
-            for (size_t i = 0; i < 3; ++i) {
-                if (!ParseHexByte(w.At(i + 1), vec[i])) return false;
-            }
-            c.Settings().vecModeBytes = vec;
-            return true;
-        });
-    }
-    if (verb == "tape") {
-        return ForCamcorder(bus, w.At(2), [&](Camcorder& c) {
-            static const char* const Names[] = {"none", "stopped", "recording", "pause", "winding", "end"};
-            for (int i = 0; i < 6; ++i) {
-                if (value == Names[i]) {
-                    c.Settings().transport = static_cast<Transport>(i);
-                    return true;
-                }
-            }
-            return false;
-        });
-    }
-    if (verb == "medium-info") {
-        return ForCamcorder(bus, w.At(3), [&](Camcorder& c) {
-            uint8_t byType = 0, byGrade = 0;
-            if (!ParseHexByte(value, byType) || !ParseHexByte(w.At(2), byGrade)) return false;
-            c.Settings().byCassetteType = byType;
-            c.Settings().byTapeGrade = byGrade;
-            return true;
-        });
-    }
-    if (verb == "dvcontrol" || verb == "dvcontrol-answer" || verb == "sending") {
-        return ForCamcorder(bus, w.At(2), [&](Camcorder& c) {
-            if (value != "on" && value != "off") return false;
-            bool& bFlag = verb == "dvcontrol" ? c.Settings().bDVControl
-                        : verb == "sending"   ? c.Stream().bSending
-                                              : c.Settings().bAnswersDVControl;
-            bFlag = value == "on";
-            return true;
-        });
-    }
-    if (verb == "aspect") {
-        return ForCamcorder(bus, w.At(2), [&](Camcorder& c) {
-            if (value != "4:3" && value != "16:9") return false;
-            c.Settings().bWide = value == "16:9";
-            return true;
-        });
-    }
-    if (verb == "audio") {
-        return ForCamcorder(bus, w.At(2), [&](Camcorder& c) {
-            if (value != "48k" && value != "32k") return false;
-            c.Settings().audio = value == "32k" ? AudioMode::Pcm32k12 : AudioMode::Pcm48k16;
-            return true;
-        });
-    }
-    if (verb == "system") {
-        return ForCamcorder(bus, w.At(2), [&](Camcorder& c) {
-            if (value != "525" && value != "625") return false;
-            c.Settings().system = value == "625" ? VideoSystem::Lines625 : VideoSystem::Lines525;
-            return true;
-        });
-    }
-    if (verb == "framemode") {
-        return ForCamcorder(bus, w.At(2), [&](Camcorder& c) {
-            if (value != "60" && value != "30" && value != "24") return false;
-            c.Settings().nFrameMode = std::atoi(value.c_str());
-            return true;
-        });
-    }
     if (verb == "drop") {
         int nCount = 0;
         if (!ParseCount(value, nCount)) return "ERROR frame count expected";
-        return ForCamcorder(bus, w.At(2), [&](Camcorder& c) {
-            // Frames still to be lost add up, to MaxCount at most.
-            if (c.Stream().nDropPending > MaxCount - nCount) return false;
-            c.Stream().nDropPending += nCount;
-            return true;
-        });
+        auto lock = bus.Lock();
+        size_t nIndex;
+        if (!CamcorderIndex(bus, w.At(2), nIndex)) return "ERROR no such camcorder";
+        // Frames still to be lost add up, to MaxCount at most.
+        StreamControl& stream = bus.GetCamcorder(nIndex).Stream();
+        if (stream.nDropPending > MaxCount - nCount) return "ERROR bad value";
+        stream.nDropPending += nCount;
+        return "OK";
     }
-    if (verb == "refuse") return Fault(bus, AvcFaultType::Refuse, w);
-    if (verb == "timeout") return Fault(bus, AvcFaultType::TimeOut, w);
     if (verb == "node") {
         if (value == "add") {
             {
@@ -306,6 +235,10 @@ std::string ExecuteBusCommand(const std::string& strLine) {
         bus.Driver().QueueCommand(static_cast<uint8_t>(nCode), static_cast<uint8_t>(nParam));
         return "OK";
     }
+    if (verb == "vcr-restart") {
+        bus.Modify([](Bus& b) { b.Driver().Restart(); });
+        return "OK";
+    }
     if (verb == "state") {
         auto lock = bus.Lock();
         size_t nIndex;
@@ -322,9 +255,12 @@ std::string ExecuteBusCommand(const std::string& strLine) {
     }
     if (verb == "reset") {
         BusScenario scenario;
-        LoadBusScenario(ProgramScenarioPath(), scenario);
+        std::vector<std::string> vecProblems;
+        LoadBusScenario(ProgramScenarioPath(), scenario, &vecProblems);
         bus.Reset(scenario);
-        return "OK";
+        std::string strAnswer = "OK";
+        for (const std::string& strProblem : vecProblems) strAnswer += "\nDVBus.ini " + strProblem;
+        return strAnswer;
     }
     return "ERROR unknown command: " + verb;
 }

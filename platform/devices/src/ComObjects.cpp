@@ -22,6 +22,22 @@ struct MonikerEntry {
     unsigned nGeneration = 0;   // camcorder connection
 };
 
+// The settings of the camcorder an entry stands for, while that connection lasts (caller holds the
+// bus lock); nullptr for the virtual VCR's entry or a camcorder gone since the list was made.
+const CamcorderSettings* EntrySettings(Bus& bus, const MonikerEntry& entry) {
+    if (entry.bTarn || entry.nIndex >= bus.CamcorderCount() || !bus.IsPlugged(entry.nIndex) || bus.Generation(entry.nIndex) != entry.nGeneration) {
+        return nullptr;
+    }
+    return &bus.GetCamcorder(entry.nIndex).Settings();
+}
+
+BagFault EntryBagFault(const MonikerEntry& entry) {
+    Bus& bus = Bus::Get();
+    auto lock = bus.Lock();
+    const CamcorderSettings* pSettings = EntrySettings(bus, entry);
+    return pSettings ? pSettings->bag : BagFault::None;
+}
+
 class PropertyBag : public RefCounted<::IPropertyBag> {
 public:
     explicit PropertyBag(const MonikerEntry& entry) : m_entry(entry) {}
@@ -37,11 +53,14 @@ public:
         if (wcscmp(pszPropName, L"FriendlyName") == 0) pValue = &m_entry.strFriendlyName;
         if (wcscmp(pszPropName, L"DevicePath") == 0) pValue = &m_entry.strDevicePath;
         if (pValue == nullptr) return E_INVALIDARG;
+        // The caller asks for its natural type (empty) or a string; what it passed in is its own.
         if (pVar->vt != VT_EMPTY && pVar->vt != VT_BSTR) return E_INVALIDARG;
-        ::VariantClear(pVar);
+        if (EntryBagFault(m_entry) == BagFault::Unreadable) return HRESULT_FROM_WIN32(ERROR_READ_FAULT);
+        BSTR bstrValue = ::SysAllocString(pValue->c_str());
+        if (bstrValue == nullptr) return E_OUTOFMEMORY;
         pVar->vt = VT_BSTR;
-        pVar->bstrVal = ::SysAllocString(pValue->c_str());
-        return pVar->bstrVal ? S_OK : E_OUTOFMEMORY;
+        pVar->bstrVal = bstrValue;
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Write(LPCOLESTR, VARIANT*) override { return E_FAIL; }
 
@@ -83,6 +102,7 @@ public:
         if (ppvObj == nullptr) return E_POINTER;
         *ppvObj = nullptr;
         if (!IsEqualGUID(riid, devices::IID_IPropertyBag)) return E_NOINTERFACE;
+        if (EntryBagFault(m_entry) == BagFault::Unbound) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
         *ppvObj = static_cast<::IPropertyBag*>(new PropertyBag(m_entry));
         return S_OK;
     }
@@ -97,10 +117,10 @@ public:
                 if (!bus.Driver().HasTarnFilter()) return HRESULT_FROM_WIN32(ERROR_DEV_NOT_EXIST);
                 spFilter.Attach(new TarnFilter(bus.Driver().KsHandle()));
             } else {
-                if (m_entry.nIndex >= bus.CamcorderCount() || !bus.IsPlugged(m_entry.nIndex) ||
-                    bus.Generation(m_entry.nIndex) != m_entry.nGeneration) {
-                    return HRESULT_FROM_WIN32(ERROR_DEV_NOT_EXIST);
-                }
+                const CamcorderSettings* pSettings = EntrySettings(bus, m_entry);
+                if (pSettings == nullptr) return HRESULT_FROM_WIN32(ERROR_DEV_NOT_EXIST);
+                if (pSettings->bind == BindFault::Fails) return HRESULT_FROM_WIN32(ERROR_GEN_FAILURE);
+                if (pSettings->bind == BindFault::Empty) return S_FALSE;  // success, and no object
                 spFilter.Attach(CreateDVFilter(m_entry.nIndex, m_entry.nGeneration));
             }
         }

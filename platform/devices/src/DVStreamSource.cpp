@@ -145,8 +145,8 @@ public:
                 // Frame k is due at (k - first frame of this run) * period after the run's start.
                 if ((m_nNextFrame - m_nStartFrame) * nNum * 1000 / nDen > nElapsed) return S_OK;
                 StreamControl& stream = pCamcorder->Stream();
-                slot.bSend = stream.bSending;
-                slot.bDrop = stream.bSending && stream.nDropPending > 0;
+                slot.bSend = pCamcorder->Settings().bSending;
+                slot.bDrop = slot.bSend && stream.nDropPending > 0;
                 if (slot.bDrop) --stream.nDropPending;
                 slot.request = DVFrameRequest{b625, s.bWide, s.nFrameMode, s.audio == AudioMode::Pcm32k12, m_nNextFrame, {}, m_startTime};
                 const dv::TimeCode timeCode = dv::FrameNumberToTimeCode(b625 ? dv::System::System625_50 : dv::System::System525_60, m_nNextFrame);

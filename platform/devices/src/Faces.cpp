@@ -48,6 +48,11 @@ HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContex
     if (pUnkOuter != nullptr) return CLASS_E_NOAGGREGATION;
     if (!IsEqualGUID(rclsid, ClsidSystemDeviceEnum)) return REGDB_E_CLASSNOTREG;
     if ((dwClsContext & CLSCTX_INPROC_SERVER) == 0) return REGDB_E_CLASSNOTREG;
+    {
+        Bus& bus = Bus::Get();
+        auto lock = bus.Lock();
+        if (TakeFailure(bus.Driver().Settings().nEnumeratorFailures)) return CO_E_SERVER_EXEC_FAILURE;
+    }
     ComPtr<IUnknown> spEnum;
     spEnum.Attach(CreateSystemDeviceEnum());
     return spEnum->QueryInterface(riid, ppv);

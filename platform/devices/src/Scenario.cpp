@@ -1,68 +1,86 @@
-// The scenario file of the simulated bus.
+// The scenario file of the simulated bus: [Bus] and [CamcorderN] sections whose keys are the
+// settings of the bus's settings table.
 #include "devices/BusControl.h"
+#include "devices/BusSettings.h"
 
 #include <cwchar>
+#include <sstream>
 #include <string>
 
 namespace devices {
 namespace {
 
-std::wstring ReadText(const std::wstring& strPath, const wchar_t* pszSection, const wchar_t* pszKey, const wchar_t* pszDefault) {
-    wchar_t szValue[256];
-    ::GetPrivateProfileStringW(pszSection, pszKey, pszDefault, szValue, 256, strPath.c_str());
-    return szValue;
+constexpr DWORD SectionChars = 32768;
+constexpr wchar_t CamcordersKey[] = L"camcorders";
+
+// The "key=value" lines of one section, in file order.
+std::vector<std::pair<std::wstring, std::wstring>> ReadSection(const std::wstring& strPath, const wchar_t* pszSection) {
+    std::vector<wchar_t> vecBuffer(SectionChars, L'\0');
+    const DWORD nChars = ::GetPrivateProfileSectionW(pszSection, vecBuffer.data(), SectionChars, strPath.c_str());
+    std::vector<std::pair<std::wstring, std::wstring>> vecLines;
+    for (const wchar_t* p = vecBuffer.data(); p < vecBuffer.data() + nChars && *p; p += wcslen(p) + 1) {
+        const std::wstring strLine(p);
+        const size_t nEquals = strLine.find(L'=');
+        if (nEquals == std::wstring::npos) continue;
+        vecLines.emplace_back(strLine.substr(0, nEquals), strLine.substr(nEquals + 1));
+    }
+    return vecLines;
 }
 
-int ReadInt(const std::wstring& strPath, const wchar_t* pszSection, const wchar_t* pszKey, int nDefault) {
-    const std::wstring strValue = ReadText(strPath, pszSection, pszKey, L"");
-    return strValue.empty() ? nDefault : _wtoi(strValue.c_str());
+// Plain ASCII text ("?" for anything else), without a trailing comment after ";".
+std::string Ascii(const std::wstring& strText) {
+    std::string str;
+    for (const wchar_t ch : strText) {
+        if (ch == L';') break;
+        str += ch > 0 && ch < 0x80 ? static_cast<char>(ch) : '?';
+    }
+    return str;
 }
 
-bool Is(const std::wstring& strValue, const wchar_t* pszWord) {
-    return _wcsicmp(strValue.c_str(), pszWord) == 0;
+std::vector<std::string> SplitWords(const std::string& strText) {
+    std::vector<std::string> vec;
+    std::istringstream in(strText);
+    for (std::string strWord; in >> strWord;) vec.push_back(strWord);
+    return vec;
 }
 
-CamcorderSettings ReadCamcorder(const std::wstring& strPath, const wchar_t* pszSection) {
-    CamcorderSettings s;
-    s.strVendor = ReadText(strPath, pszSection, L"Vendor", s.strVendor.c_str());
-    s.strModel = ReadText(strPath, pszSection, L"Model", s.strModel.c_str());
-    s.mode = Is(ReadText(strPath, pszSection, L"Mode", L"camera"), L"vcr") ? CamcorderMode::Vcr : CamcorderMode::Camera;
-    s.medium = Is(ReadText(strPath, pszSection, L"Medium", L"tape"), L"card") ? Medium::Card : Medium::Tape;
-    const std::wstring strTape = ReadText(strPath, pszSection, L"Tape", L"stopped");
-    if (Is(strTape, L"none")) s.transport = Transport::NoCassette;
-    else if (Is(strTape, L"recording")) s.transport = Transport::Recording;
-    else if (Is(strTape, L"pause")) s.transport = Transport::RecordPause;
-    else if (Is(strTape, L"winding")) s.transport = Transport::Winding;
-    else if (Is(strTape, L"end")) s.transport = Transport::EndOfTape;
-    s.bDVControl = ReadInt(strPath, pszSection, L"DVControl", 1) != 0;
-    s.bAnswersDVControl = ReadInt(strPath, pszSection, L"AnswersDVControl", 1) != 0;
-    s.system = ReadInt(strPath, pszSection, L"System", 525) == 625 ? VideoSystem::Lines625 : VideoSystem::Lines525;
-    s.bWide = Is(ReadText(strPath, pszSection, L"Aspect", L"4:3"), L"16:9");
-    s.nFrameMode = ReadInt(strPath, pszSection, L"FrameMode", 60);
-    s.audio = Is(ReadText(strPath, pszSection, L"Audio", L"48k"), L"32k") ? AudioMode::Pcm32k12 : AudioMode::Pcm48k16;
-    return s;
+void Note(std::vector<std::string>* pvecProblems, const std::wstring& strSection, const std::string& strKey, const std::string& strWhy) {
+    if (pvecProblems == nullptr) return;
+    pvecProblems->push_back("[" + Ascii(strSection) + "] " + strKey + ": " + strWhy);
+}
+
+template <typename Apply>
+void ApplySection(const std::wstring& strPath, const std::wstring& strSection, SettingScope scope, std::vector<std::string>* pvecProblems, Apply apply) {
+    for (const auto& [strKeyWide, strValueWide] : ReadSection(strPath, strSection.c_str())) {
+        const std::vector<std::string> vecKey = SplitWords(Ascii(strKeyWide));
+        const std::string strKey = vecKey.size() == 1 ? vecKey[0] : Ascii(strKeyWide);
+        if (scope == SettingScope::Bus && NormalSettingName(strKey) == Ascii(CamcordersKey)) continue;
+        const SettingInfo* pInfo = FindSetting(strKey);
+        if (pInfo == nullptr || pInfo->scope != scope) {
+            Note(pvecProblems, strSection, strKey, "unknown setting");
+            continue;
+        }
+        const std::string strError = apply(*pInfo, SplitWords(Ascii(strValueWide)));
+        if (!strError.empty()) Note(pvecProblems, strSection, strKey, strError);
+    }
 }
 
 } // namespace
 
-bool LoadBusScenario(const std::wstring& strPath, BusScenario& scenario) {
+bool LoadBusScenario(const std::wstring& strPath, BusScenario& scenario, std::vector<std::string>* pvecProblems) {
     scenario = BusScenario{};
     if (::GetFileAttributesW(strPath.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
-    const int nCamcorders = ReadInt(strPath, L"Bus", L"Camcorders", 1);
-    scenario.nOtherNodes = ReadInt(strPath, L"Bus", L"OtherNodes", 0);
-    scenario.driver.bHostController = ReadInt(strPath, L"Bus", L"HostController", 1) != 0;
-    scenario.driver.nV61883Problem = static_cast<ULONG>(ReadInt(strPath, L"Bus", L"V61883Problem", 0));
-    scenario.driver.nSubunitProblem = static_cast<ULONG>(ReadInt(strPath, L"Bus", L"SubunitProblem", 0));
-    scenario.driver.nSubunitProblemAdds = ReadInt(strPath, L"Bus", L"SubunitProblemAdds", -1);
-    scenario.driver.bTarnFilter = ReadInt(strPath, L"Bus", L"TarnFilter", 1) != 0;
-    scenario.driver.nSubunitNodeDelay = ReadInt(strPath, L"Bus", L"SubunitNodeDelay", 0);
+    const int nCamcorders = static_cast<int>(::GetPrivateProfileIntW(L"Bus", CamcordersKey, 1, strPath.c_str()));
+    ApplySection(strPath, L"Bus", SettingScope::Bus, pvecProblems, [&](const SettingInfo& info, const std::vector<std::string>& vecWords) {
+        return ApplyBusSetting(info, vecWords, BusKnobs{scenario.nOtherNodes, scenario.driver});
+    });
     scenario.vecCamcorders.clear();
-    for (int i = 1; i <= nCamcorders; ++i) {
-        wchar_t szSection[32];
-        std::swprintf(szSection, 32, L"Camcorder%d", i);
+    for (int i = 1; i <= nCamcorders && i < 63; ++i) {
         BusScenario::Unit unit;
-        unit.settings = ReadCamcorder(strPath, szSection);
-        unit.bPlugged = ReadInt(strPath, szSection, L"Plugged", 1) != 0;
+        ApplySection(strPath, L"Camcorder" + std::to_wstring(i), SettingScope::Camcorder, pvecProblems,
+                     [&](const SettingInfo& info, const std::vector<std::string>& vecWords) {
+                         return ApplyCamcorderSetting(info, vecWords, CamcorderKnobs{unit.settings, unit.bPlugged});
+                     });
         scenario.vecCamcorders.push_back(unit);
     }
     return true;

@@ -53,6 +53,25 @@ constexpr uintptr_t KsHandleValue = 0x7D1F0000;
 
 } // namespace
 
+bool TakeFailure(int& nFailures) {
+    if (nFailures == 0) return false;
+    if (nFailures > 0) --nFailures;
+    return true;
+}
+
+void ApplyVirtualDeviceCount(int64_t nCount) {
+    if (nCount == VcrDriverSettings::CountUntouched) return;
+    HKEY hKey = nullptr;
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\VirtualDevices", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hKey, nullptr) != ERROR_SUCCESS) return;
+    if (nCount == VcrDriverSettings::CountAbsent) {
+        ::RegDeleteValueW(hKey, L"Count");
+    } else {
+        const DWORD dwCount = static_cast<DWORD>(nCount);
+        ::RegSetValueExW(hKey, L"Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwCount), sizeof dwCount);
+    }
+    ::RegCloseKey(hKey);
+}
+
 void VcrDriver::Reset(const VcrDriverSettings& settings) {
     m_settings = settings;
     m_vecHandles.clear();
@@ -70,6 +89,12 @@ void VcrDriver::Reset(const VcrDriverSettings& settings) {
     m_nTapeStateSends = 0;
     m_nAddDeviceRequests = 0;
     m_vecMalformed.clear();
+    ApplyVirtualDeviceCount(settings.nVirtualDeviceCount);
+}
+
+void VcrDriver::Restart() {
+    if (m_bVirtualDevice) RemoveVirtualDevice();
+    m_vecHandles.clear();
 }
 
 std::wstring VcrDriver::HostControllerPath() const {
@@ -199,6 +224,10 @@ BOOL VcrDriver::SubunitRequest(DWORD dwCode, const void* pIn, DWORD nIn, DWORD n
         return Refuse(dwError, "subunit request: wrong flags or subunit address");
     }
     if (dwCode == IOCTL_AVC_BUS_ADD_SUBUNIT) {
+        if (TakeFailure(m_settings.nAvcLoadFailures)) {
+            dwError = ERROR_GEN_FAILURE;
+            return FALSE;
+        }
         if (!m_bSubunit) AddSubunit();
         m_bus.BusReset();
         return TRUE;
@@ -227,7 +256,7 @@ void VcrDriver::AddSubunit() {
                         (!bLimited || m_nSubunitAdds <= m_settings.nSubunitProblemAdds);
     m_nShownSubunitProblem = bShows ? m_settings.nSubunitProblem : 0;
     if (HasTarnFilter()) {
-        m_hKs = reinterpret_cast<HANDLE>(KsHandleValue + 16 * m_nSubunitAdds);
+        m_hKs = reinterpret_cast<HANDLE>(KsHandleValue + 16 * ++m_nKsSerial);
         m_bus.QueueInterfaceChange(true, SubunitInterfaceName());
     }
 }
@@ -321,9 +350,11 @@ HRESULT VcrDriver::EnableEvent(const void* pIn, ULONG nIn, void* pOut, ULONG nOu
             return RefuseHr(HRESULT_FROM_WIN32(ERROR_NOT_FOUND), "query: event data is not the enabled one");
         }
         if (pOut == nullptr || nOut < EventItemBytes) return RefuseHr(HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER), "query: no room");
+        if (TakeFailure(m_settings.nEventQueryFailures)) return HRESULT_FROM_WIN32(ERROR_GEN_FAILURE);
         if (m_queEvents.empty()) return HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS);
         std::memcpy(pOut, m_queEvents.front().data(), EventItemBytes);
-        m_queEvents.pop_front();
+        // A driver that never runs dry keeps handing out its last item.
+        if (!m_settings.bEventsNeverRunDry || m_queEvents.size() > 1) m_queEvents.pop_front();
         if (pnReturned) *pnReturned = EventItemBytes;
         return S_OK;
     }
@@ -338,6 +369,7 @@ HRESULT VcrDriver::EnableEvent(const void* pIn, ULONG nIn, void* pOut, ULONG nOu
         return RefuseHr(HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER), "enable: event data not an event handle");
     }
     if (m_bEventEnabled) return RefuseHr(HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS), "enable: already enabled");
+    if (TakeFailure(m_settings.nEventEnableFailures)) return HRESULT_FROM_WIN32(ERROR_GEN_FAILURE);
     m_bEventEnabled = true;
     m_pEventData = pData;
     m_hEvent = pData->EventHandle.Event;
@@ -382,7 +414,8 @@ HRESULT VcrDriver::Method(const void* pIn, ULONG nIn, void* pOut, ULONG nOut, UL
         uint32_t aValues[2];
         std::memcpy(aValues, pOut, sizeof aValues);
         if (aValues[0] == QueryNodeCount) {
-            aValues[1] = static_cast<uint32_t>(m_bus.NodeCount());
+            if (TakeFailure(m_settings.nNodeCountFailures)) return HRESULT_FROM_WIN32(ERROR_GEN_FAILURE);
+            aValues[1] = static_cast<uint32_t>(m_settings.nReportedNodes >= 0 ? m_settings.nReportedNodes : m_bus.NodeCount());
         } else if (aValues[0] == QueryDVControl) {
             const int nFirst = m_bus.FirstPlugged();
             aValues[1] = nFirst >= 0 && m_bus.GetCamcorder(nFirst).Settings().bDVControl ? 1 : 0;

@@ -13,6 +13,10 @@ protected:
         auto lock = devices::Bus::Get().Lock();
         Camcorder().ClearLog();
     }
+    void ClearCamcorderLog() {
+        auto lock = devices::Bus::Get().Lock();
+        Camcorder().ClearLog();
+    }
     DVCommand m_command{m_manager.GetDVDevice(), m_clock};
 };
 
@@ -113,11 +117,35 @@ TEST_F(DVCommandTest, RefusedStatusQueryIsTriedTwiceWithDumpsThenFails) {
     EXPECT_EQ(std::vector<DWORD>{100}, m_clock.m_vecSleeps);
 }
 
-TEST_F(DVCommandTest, RefusedControlCommandIsTriedThreeTimes) {
+TEST_F(DVCommandTest, RefusedControlCommandIsTriedThreeTimesWithDumps) {
+    m_ini.TraceToFile();
     ASSERT_EQ("OK", devices::ExecuteBusCommand("refuse all control"));
     EXPECT_EQ(static_cast<HRESULT>(0x80070047), m_command.SendTransportCommand(0xC2, 0x75));
     const std::vector<std::string> expected(3, "00 20 C2 75");
     EXPECT_EQ(expected, SentFrames());
+    const std::string strLog = m_ini.ReadLog();
+    EXPECT_EQ(3u, CountOf(strLog, "Req=00 20 c2 75 "));
+    EXPECT_EQ(3u, CountOf(strLog, "Res=0a 20 c2 75 "));
+    ClearCamcorderLog();
+}
+
+TEST_F(DVCommandTest, FailedMediumInfoOrTapeEndQueryEndsTheTapeStatus) {
+    const struct { const char* pszTape; const char* pszFault; size_t nFrames; } rows[] = {
+        {"stopped", "refuse all medium", 3},   // TRANSPORT STATE, then MEDIUM INFO twice
+        {"end", "refuse all tapeend", 4},      // TRANSPORT STATE, MEDIUM INFO, then the tape end twice
+        {"end", "timeout all tapeend", 4},
+    };
+    for (const auto& row : rows) {
+        ASSERT_EQ("OK", devices::ExecuteBusCommand(std::string("tape ") + row.pszTape));
+        ASSERT_EQ("OK", devices::ExecuteBusCommand(row.pszFault));
+        ClearCamcorderLog();
+        int nStatus = -1;
+        EXPECT_LT(m_command.GetDeviceTapeStatus(nStatus, TRUE), 0) << row.pszFault;
+        EXPECT_EQ(-1, nStatus) << row.pszFault;
+        EXPECT_EQ(row.nFrames, SentFrames().size()) << row.pszFault;
+        ASSERT_EQ("OK", devices::ExecuteBusCommand("refuse off"));
+    }
+    ClearCamcorderLog();
 }
 
 TEST_F(DVCommandTest, TimeOutBecomesTheWin32TimeOutCode) {

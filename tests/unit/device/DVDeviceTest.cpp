@@ -216,15 +216,60 @@ TEST_F(DVDeviceTest, ModeAndStatusFollowTheCamcorder) {
     }
 }
 
-TEST_F(DVDeviceTest, FailedModeQueryLosesTheCamcorder) {
+TEST_F(DVDeviceTest, FailedModeOrDVControlQueryLosesTheCamcorderUntilTheNextPass) {
+    ASSERT_TRUE(BringUp(m_manager, m_clock, m_window));
+    for (const char* pszFault : {"timeout 2 dvmode", "refuse 2 dvcontrol"}) {
+        m_window.m_vecEvents.clear();
+        ASSERT_EQ("OK", devices::ExecuteBusCommand(pszFault));
+        Run(500);
+        EXPECT_EQ((Events{{2, 0}, {1, 0}}), m_window.m_vecEvents) << pszFault;
+        EXPECT_EQ(2, m_manager.GetDeviceStatus()) << pszFault;
+        Run(500);  // chosen again at the next pass
+        EXPECT_EQ(2, Device().GetDVMode()) << pszFault;
+    }
+    ClearLog();  // the refused frames are expected here
+}
+
+TEST_F(DVDeviceTest, FailedNodeCountReadLosesTheCamcorderUntilTheBusAnswersAgain) {
     ASSERT_TRUE(BringUp(m_manager, m_clock, m_window));
     m_window.m_vecEvents.clear();
-    ASSERT_EQ("OK", devices::ExecuteBusCommand("timeout 2 dvmode"));
+    ASSERT_EQ("OK", devices::ExecuteBusCommand("fail-node-count 3"));
     Run(500);
     EXPECT_EQ((Events{{2, 0}, {1, 0}}), m_window.m_vecEvents);
     EXPECT_EQ(2, m_manager.GetDeviceStatus());
-    Run(500);  // chosen again at the next pass
-    EXPECT_EQ(2, Device().GetDVMode());
+    // Further failed reads while nothing is chosen change nothing.
+    for (int i = 0; i < 20 && devices::Bus::Get().Driver().Settings().nNodeCountFailures > 0; ++i) Run(100);
+    EXPECT_EQ(2u, m_window.m_vecEvents.size());
+    // The bus answers with the count it had: the camcorder is found again at that pass.
+    Run(500);
+    EXPECT_EQ((Events{{2, 0}, {1, 0}, {1, 1}, {2, 4}, {1, 2}}), m_window.m_vecEvents);
+    EXPECT_EQ(8, m_manager.GetDeviceStatus());
+}
+
+TEST_F(DVDeviceTest, UnreadableEntryIsSkippedAndTheOtherCamcorderChosen) {
+    devices::BusScenario scenario = WithCamcorder(L"tavin", L"selkie_ze");
+    scenario.vecCamcorders[0].settings.bag = devices::BagFault::Unreadable;
+    scenario.vecCamcorders.push_back(WithCamcorder(L"tavin", L"xy100i").vecCamcorders[0]);
+    scenario.driver.nReportedNodes = 2;
+    ResetBus(scenario);
+    ASSERT_TRUE(BringUp(m_manager, m_clock, m_window));
+    EXPECT_EQ(L"XY100i", Device().GetModelName());
+    EXPECT_TRUE(SentFrames(0).empty());
+}
+
+TEST_F(DVDeviceTest, SecondDVDeviceDoesNotStopTheCheckOfTheChosenCamcorder) {
+    m_ini.Set(L"OnlyNodeCount2", L"0");
+    ASSERT_TRUE(BringUp(m_manager, m_clock, m_window));
+    m_window.m_vecEvents.clear();
+    ASSERT_EQ("OK camcorder 2", devices::ExecuteBusCommand("add-camcorder tavin xy100i"));
+    ClearLog();
+    // The check finds two DV devices (S_FALSE) and goes on with the chosen one.
+    ASSERT_EQ("OK", devices::ExecuteBusCommand("mode vcr"));
+    Run(1000);
+    EXPECT_EQ(6, m_manager.GetDeviceStatus());
+    EXPECT_EQ((Events{{2, 0}, {1, 3}}), m_window.m_vecEvents);
+    EXPECT_FALSE(SentFrames(0).empty());
+    EXPECT_TRUE(SentFrames(1).empty());
 }
 
 TEST_F(DVDeviceTest, TapeQueryTimeOutChangesNothingButAFailureFlipsTheMode) {

@@ -38,13 +38,19 @@ TEST_F(LinkTest, OnlyCaptureInterfaceArrivalsAndRemovalsWithoutTyp4AreConsumed) 
     EXPECT_FALSE(m_manager.HandleWindowMessage(WM_PAINT, 0, 0));
 }
 
-TEST_F(LinkTest, FailedStartLeavesNoTimerAndNoEvents) {
-    EXPECT_FALSE(m_manager.InitDVManager(nullptr, WM_DEVICE_EVENT, 1));
+TEST_F(LinkTest, CamcorderDeviceThatCannotRegisterLeavesNoTimerAndNothingLoaded) {
+    // A window that is gone: the device notification cannot be registered for it.
+    HWND hGone = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, hGone);
+    ::DestroyWindow(hGone);
+    m_ini.TraceToFile();
+    EXPECT_FALSE(m_manager.InitDVManager(hGone, WM_DEVICE_EVENT, 1));
+    EXPECT_EQ(1u, CountOf(m_ini.ReadLog(), "*error* InitDVDevice() failed"));
     EXPECT_FALSE(m_manager.HandleWindowMessage(WM_TIMER, 1, 0));
     Tick(m_manager, m_clock, 100);
     EXPECT_EQ(0, m_manager.GetDeviceStatus());
     EXPECT_EQ(0, m_manager.GetDVDevice().GetDVMode());
-    EXPECT_TRUE(m_window.m_vecEvents.empty());
+    EXPECT_FALSE(devices::Bus::Get().Driver().IsVirtualDeviceAdded());
 }
 
 TEST_F(LinkTest, StopSendsNoEventsAndResetsTheStatus) {

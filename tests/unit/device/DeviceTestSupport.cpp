@@ -124,3 +124,9 @@ size_t CountOf(const std::string& strText, const std::string& strPart) {
     for (size_t nPos = strText.find(strPart); nPos != std::string::npos; nPos = strText.find(strPart, nPos + 1)) ++nCount;
     return nCount;
 }
+
+std::string Ansi(const wchar_t* pszText) {
+    char szText[512] = {};
+    ::WideCharToMultiByte(CP_ACP, 0, pszText, -1, szText, sizeof szText, nullptr, nullptr);
+    return szText;
+}

@@ -68,5 +68,7 @@ bool BringUp(DVManager& manager, FakeClock& clock, EventWindow& window);
 // The AV/C frames the first camcorder received, as hex text ("01 20 D0 7F").
 std::vector<std::string> SentFrames(size_t nCamcorder = 0);
 std::string Hex(const std::vector<uint8_t>& vecBytes);
+// A text in the process's ANSI code page, as trace records hold it.
+std::string Ansi(const wchar_t* pszText);
 // Counts the occurrences of a text in another.
 size_t CountOf(const std::string& strText, const std::string& strPart);

@@ -7,12 +7,6 @@ namespace {
 
 using Events = std::vector<std::pair<int, int>>;
 
-std::string Ansi(const wchar_t* pszText) {
-    char szText[512] = {};
-    ::WideCharToMultiByte(CP_ACP, 0, pszText, -1, szText, sizeof szText, nullptr, nullptr);
-    return szText;
-}
-
 class VirtualDriverTest : public LinkTest {
 protected:
     VirtualDriver& Driver() { return m_manager.GetVirtualDevice(); }
@@ -24,6 +18,8 @@ protected:
         for (int i = 0; i < nMaxTicks && !Driver().IsLoaded(); ++i) Tick(m_manager, m_clock);
     }
     devices::VcrDriver& Sim() { return devices::Bus::Get().Driver(); }
+    DVDevice& Device() { return m_manager.GetDVDevice(); }
+    void LoseTheHandleAndRecover(const char* pszCause);
 };
 
 TEST_F(VirtualDriverTest, LoadsStepByStepWithSettlingWaits) {
@@ -184,6 +180,35 @@ TEST_F(VirtualDriverTest, CamcorderCommandsAreCollapsedAndCode8NeverArrives) {
     EXPECT_EQ((Events{{3, 2}, {3, 3}, {3, 2}}), commands);
 }
 
+TEST_F(VirtualDriverTest, LongRunsOfEventsAreReadToTheEndAndEachCodeArrivesOnce) {
+    Start();
+    TickUntilLoaded();
+    Tick(m_manager, m_clock, 10);
+    Driver().SetPcTapeState(3);
+    m_window.m_vecEvents.clear();
+    {
+        auto lock = devices::Bus::Get().Lock();
+        for (int i = 0; i < 5000; ++i) Sim().QueueCommand(2, 0);
+        Sim().QueueCommand(3, 0);
+        Sim().QueueCommand(2, 0);
+    }
+    Tick(m_manager, m_clock, 3);
+    EXPECT_EQ((Events{{3, 2}, {3, 3}, {3, 2}}), m_window.m_vecEvents);
+    EXPECT_EQ(0u, Sim().PendingEvents());
+
+    // A driver that never says it has no more: every tick ends, the code arrives once, and the
+    // tape state still goes out on each tick.
+    m_ini.TraceToFile();
+    m_window.m_vecEvents.clear();
+    ASSERT_EQ("OK", devices::ExecuteBusCommand("stuck-events on"));
+    ASSERT_EQ("OK", devices::ExecuteBusCommand("event 4"));
+    const int nSends = Sim().TapeStateSends();
+    Tick(m_manager, m_clock, 5);
+    EXPECT_EQ((Events{{3, 4}}), m_window.m_vecEvents);
+    EXPECT_EQ(nSends + 5, Sim().TapeStateSends());
+    EXPECT_EQ(1u, CountOf(m_ini.ReadLog(), "did not run dry"));
+}
+
 TEST_F(VirtualDriverTest, CamcorderButtonsReachTheWindowAsCommands) {
     ASSERT_TRUE(BringUp(m_manager, m_clock, m_window));
     m_window.m_vecEvents.clear();
@@ -254,6 +279,47 @@ TEST_F(VirtualDriverTest, NonZeroCountAtShutdownLeavesTheVirtualDeviceOnTheBus) 
     TickUntilLoaded();
     m_manager.ExitDVManager();
     EXPECT_FALSE(Sim().IsVirtualDeviceAdded());
+}
+
+// The virtual VCR's kernel-streaming handle dies under the program; it must load the driver again
+// and the camcorder must be usable again afterwards.
+void VirtualDriverTest::LoseTheHandleAndRecover(const char* pszCause) {
+    ASSERT_TRUE(BringUp(m_manager, m_clock, m_window));
+    m_window.m_vecEvents.clear();
+    m_ini.TraceToFile();
+    ASSERT_EQ("OK", devices::ExecuteBusCommand(pszCause));
+    Tick(m_manager, m_clock, 5);
+    EXPECT_LT(Driver().GetLoadStep(), 3);
+    EXPECT_EQ((Events{{2, 0}, {1, 0}}), m_window.m_vecEvents);
+    EXPECT_EQ(2, m_manager.GetDeviceStatus());
+    EXPECT_EQ(1u, CountOf(m_ini.ReadLog(), "m_hKsHandle lost"));
+
+    for (int i = 0; i < 100 && Device().GetDVMode() != 2; ++i) Tick(m_manager, m_clock);
+    EXPECT_EQ((Events{{2, 0}, {1, 0}, {1, 1}, {2, 4}, {1, 2}}), m_window.m_vecEvents);
+    EXPECT_TRUE(Sim().IsEventEnabled());
+    m_window.m_vecEvents.clear();
+    ASSERT_EQ("OK", devices::ExecuteBusCommand("record"));
+    Tick(m_manager, m_clock, 11);
+    EXPECT_EQ((Events{{3, 2}}), m_window.m_vecEvents);
+}
+
+TEST_F(VirtualDriverTest, BusResetUnderTheProgramIsRiddenOut) {
+    LoseTheHandleAndRecover("reset");
+}
+
+TEST_F(VirtualDriverTest, DriverRestartUnderTheProgramIsRiddenOut) {
+    LoseTheHandleAndRecover("vcr-restart");
+}
+
+TEST_F(VirtualDriverTest, AfterABusResetTheCamcordersModeIsWatchedAgain) {
+    ASSERT_TRUE(BringUp(m_manager, m_clock, m_window));
+    ASSERT_EQ("OK", devices::ExecuteBusCommand("reset"));
+    ASSERT_EQ("OK", devices::ExecuteBusCommand("mode vcr"));
+    ASSERT_EQ("OK", devices::ExecuteBusCommand("tape none"));
+    Tick(m_manager, m_clock, 60);
+    EXPECT_EQ(6, m_manager.GetDeviceStatus());
+    EXPECT_EQ(3, Device().GetDVMode());
+    EXPECT_EQ(0, Device().GetTapeStatus());
 }
 
 TEST_F(VirtualDriverTest, KernelStreamingRequestsWithoutAHandleFail) {

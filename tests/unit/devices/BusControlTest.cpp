@@ -67,7 +67,7 @@ TEST(BusScenarioFile, ReadsEverySetting) {
         "[Bus]\r\nCamcorders=2\r\nOtherNodes=1\r\nHostController=0\r\nSubunitProblem=10\r\nSubunitProblemAdds=2\r\n"
         "[Camcorder1]\r\nVendor=acme\r\nModel=x_1\r\nMode=vcr\r\nMedium=card\r\nTape=none\r\nDVControl=0\r\nSystem=625\r\n"
         "Aspect=16:9\r\nFrameMode=30\r\nAudio=32k\r\n"
-        "[Camcorder2]\r\nPlugged=0\r\nAnswersDVControl=0\r\n";
+        "[Camcorder2]\r\nPlugged=0\r\nDVControlAnswer=0\r\n";
     HANDLE hFile = ::CreateFileW(szPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD dwWritten = 0;
     ::WriteFile(hFile, szText, sizeof szText - 1, &dwWritten, nullptr);

@@ -4,6 +4,7 @@
 #include "devices/BusControl.h"
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -47,6 +48,12 @@ ToolRun RunTool(const std::wstring& strArguments) {
     return run;
 }
 
+size_t CountLines(const std::string& strText, const std::string& strPart) {
+    size_t nCount = 0;
+    for (size_t nPos = strText.find(strPart); nPos != std::string::npos; nPos = strText.find(strPart, nPos + 1)) ++nCount;
+    return nCount;
+}
+
 TEST_F(SimulationTest, ToolSendsCommandsToTheRunningBus) {
     const std::wstring strName = L"PloverDVBusTool" + std::to_wstring(::GetCurrentProcessId());
     devices::ControlPipe pipe;
@@ -67,6 +74,94 @@ TEST_F(SimulationTest, ToolSendsCommandsToTheRunningBus) {
     run = RunTool(L"--pipe " + strName + L" status");
     EXPECT_EQ(2u, run.dwExitCode);
     EXPECT_NE(std::string::npos, run.strOutput.find("no simulated bus"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(BusScript, EveryLineIsCheckedBeforeAnythingRuns) {
+    const struct { const char* pszScript; const char* pszError; } Rows[] = {
+        {"record\nwait\n", "line 2: wait N (milliseconds) or wait Ns (seconds) expected"},
+        {"wait 5x\n", "line 1: wait N (milliseconds) or wait Ns (seconds) expected"},
+        {"wait 601s\n", "line 1: wait N (milliseconds) or wait Ns (seconds) expected"},
+        {"wait 10 20\n", "line 1: wait N (milliseconds) or wait Ns (seconds) expected"},
+        {"# a comment\n\n  fly away\n", "line 3: unknown command: fly"},
+        {"record\r\nstop\x01\r\n", "line 2: printable text expected"},
+        {"# nothing but a comment\n\n", "the script holds no step"},
+    };
+    for (const auto& row : Rows) {
+        std::vector<devices::ScriptStep> vecSteps;
+        std::string strError;
+        EXPECT_FALSE(devices::ParseBusScript(row.pszScript, vecSteps, strError)) << row.pszScript;
+        EXPECT_EQ(row.pszError, strError);
+    }
+    std::vector<devices::ScriptStep> vecSteps;
+    std::string strError;
+    ASSERT_TRUE(devices::ParseBusScript("\xEF\xBB\xBF# camcorder\r\n  wait 2s \r\nSubunit-Problem 10\nwait 250\n", vecSteps, strError)) << strError;
+    ASSERT_EQ(3u, vecSteps.size());
+    EXPECT_TRUE(vecSteps[0].bWait);
+    EXPECT_EQ(2000u, vecSteps[0].dwWaitMs);
+    EXPECT_EQ(3, vecSteps[1].nLine);
+    EXPECT_EQ("Subunit-Problem 10", vecSteps[1].strCommand);
+    EXPECT_EQ(250u, vecSteps[2].dwWaitMs);
+}
+
+TEST_F(SimulationTest, ToolReplaysAScriptedCamcorderAndReportsEachStep) {
+    const std::wstring strName = L"PloverDVBusScript" + std::to_wstring(::GetCurrentProcessId());
+    devices::ControlPipe pipe;
+    ASSERT_TRUE(pipe.Start(L"\\\\.\\pipe\\" + strName));
+    const char szScript[] =
+        "# a camcorder that misbehaves\n"
+        "tape recording\n"
+        "wait 20\n"
+        "drop 5\n"
+        "aspect 16:9\n"
+        "audio 32k\n"
+        "refuse 2 control\n"
+        "transport-bytes C4 31\n"
+        "dvcontrol-byte 7F\n"
+        "unplug\n"
+        "wait 10\n"
+        "plug\n"
+        "fail-event-query 1\n";
+    wchar_t szFolder[MAX_PATH], szPath[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, szFolder);
+    ::GetTempFileNameW(szFolder, L"scr", 0, szPath);
+    HANDLE hFile = ::CreateFileW(szPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD dwWritten = 0;
+    ::WriteFile(hFile, szScript, sizeof szScript - 1, &dwWritten, nullptr);
+    ::CloseHandle(hFile);
+
+    const ToolRun run = RunTool(L"--pipe " + strName + L" script \"" + szPath + L"\"");
+    EXPECT_EQ(0u, run.dwExitCode) << run.strOutput;
+    EXPECT_EQ(12u, CountLines(run.strOutput, "-> OK"));
+    EXPECT_NE(std::string::npos, run.strOutput.find("7: refuse 2 control -> OK"));
+    {
+        auto lock = devices::Bus::Get().Lock();
+        const devices::Camcorder& camcorder = devices::Bus::Get().GetCamcorder(0);
+        EXPECT_TRUE(camcorder.Settings().bWide);
+        EXPECT_EQ(devices::AudioMode::Pcm32k12, camcorder.Settings().audio);
+        EXPECT_EQ((devices::AvcFault{devices::AvcFaultType::Refuse, devices::AvcCommandKind::TransportControl, 2}), camcorder.Settings().fault);
+        EXPECT_EQ(0x7F, camcorder.Settings().nDVControlByte);
+        EXPECT_TRUE(devices::Bus::Get().IsPlugged(0));
+        EXPECT_EQ(1, devices::Bus::Get().Driver().Settings().nEventQueryFailures);
+    }
+
+    // A refused step ends the run with exit code 1 and later steps are not sent.
+    hFile = ::CreateFileW(szPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    const char szRefused[] = "aspect 4:3\naspect 21:9\naudio 48k\n";
+    ::WriteFile(hFile, szRefused, sizeof szRefused - 1, &dwWritten, nullptr);
+    ::CloseHandle(hFile);
+    const ToolRun refused = RunTool(L"--pipe " + strName + L" script \"" + szPath + L"\"");
+    EXPECT_EQ(1u, refused.dwExitCode);
+    EXPECT_NE(std::string::npos, refused.strOutput.find("2: aspect 21:9 -> ERROR bad value"));
+    {
+        auto lock = devices::Bus::Get().Lock();
+        EXPECT_EQ(devices::AudioMode::Pcm32k12, devices::Bus::Get().GetCamcorder(0).Settings().audio);
+    }
+    pipe.Stop();
+    ::DeleteFileW(szPath);
 }
 
 } // namespace

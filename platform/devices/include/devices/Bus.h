@@ -43,6 +43,7 @@ public:
     // ---- nodes (caller holds the lock for the accessors) ----
     int NodeCount() const;
     int BusResets() const { return m_nBusResets; }
+    int& OtherNodes() { return m_nOtherNodes; }
     size_t CamcorderCount() const { return m_vecUnits.size(); }
     Camcorder& GetCamcorder(size_t nIndex) { return *m_vecUnits.at(nIndex).spCamcorder; }
     bool IsPlugged(size_t nIndex) const { return m_vecUnits.at(nIndex).bPlugged; }

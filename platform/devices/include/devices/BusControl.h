@@ -6,9 +6,11 @@
 #pragma once
 
 #include "devices/Bus.h"
+#include "devices/BusSettings.h"
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -19,13 +21,17 @@ namespace devices {
 inline constexpr wchar_t ScenarioFileName[] = L"DVBus.ini";
 inline constexpr wchar_t DefaultPipeName[] = L"\\\\.\\pipe\\PloverDVBus";
 
-// Reads a scenario file; FALSE (and the default scenario) when it cannot be read.
-bool LoadBusScenario(const std::wstring& strPath, BusScenario& scenario);
+// Reads a scenario file; FALSE (and the default scenario) when it cannot be read. Keys that are
+// no setting, and refused values, are left out and listed in the problems when asked for.
+bool LoadBusScenario(const std::wstring& strPath, BusScenario& scenario, std::vector<std::string>* pvecProblems = nullptr);
 // The scenario file's path beside the running program.
 std::wstring ProgramScenarioPath();
 
 // Runs one command line against the bus; the answer starts with "OK" or "ERROR".
 std::string ExecuteBusCommand(const std::string& strLine);
+
+// TRUE when the word names a command of the bus (an action or a setting).
+bool IsBusCommand(const std::string& strVerb);
 
 // Checks that a request is one line of printable text (one line end allowed) and runs it; an
 // empty, over-long or malformed request gets an "ERROR" answer and changes nothing.
@@ -89,5 +95,20 @@ std::wstring ProgramPipeName();
 // Sends one command to a control pipe and returns the answer; FALSE when no bus listens or none
 // answers in time.
 bool SendBusCommand(const std::wstring& strPipe, const std::string& strCommand, std::string& strAnswer);
+
+// A scripted camcorder: one command per line, run in order against a running bus. Blank lines
+// and lines starting with "#" are skipped; "wait N" pauses N milliseconds ("wait Ns": seconds).
+struct ScriptStep {
+    int nLine;                 // 1-based line of the script
+    std::string strCommand;    // the line without surrounding blanks
+    DWORD dwWaitMs;            // for a wait step, else 0
+    bool bWait;
+};
+// Reads a whole script before anything runs; FALSE with the reason when a line is no step.
+bool ParseBusScript(const std::string& strText, std::vector<ScriptStep>& vecSteps, std::string& strError);
+// Runs the steps: waits through fnWait, commands through fnSend (FALSE: no bus answered), each
+// step's answer to fnReport. Stops at the first answer that is not "OK"; TRUE when every step was.
+bool RunBusScript(const std::vector<ScriptStep>& vecSteps, const std::function<bool(const std::string&, std::string&)>& fnSend,
+                  const std::function<void(DWORD)>& fnWait, const std::function<void(const ScriptStep&, const std::string&)>& fnReport);
 
 } // namespace devices

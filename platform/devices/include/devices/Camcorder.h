@@ -20,6 +20,18 @@ enum class AudioMode { Pcm48k16, Pcm32k12 };
 enum class AvcCommandKind { Any, DVControl, DVMode, TapeEnd, TransportState, MediumInfo, PcInfo, TransportControl, Other };
 enum class AvcFaultType { None, Refuse, TimeOut };
 
+// Commands of one kind that fail: nCount of them (-1: every one until cleared).
+struct AvcFault {
+    AvcFaultType type = AvcFaultType::None;
+    AvcCommandKind kind = AvcCommandKind::Any;
+    int nCount = 0;
+    bool operator==(const AvcFault&) const = default;
+};
+
+// How the camcorder's entry in the device list answers: its property bag and its filter.
+enum class BagFault { None, Unbound, Unreadable };   // the bag cannot be had, or its values cannot be read
+enum class BindFault { None, Fails, Empty };         // binding the filter fails, or succeeds with no object
+
 struct CamcorderSettings {
     std::wstring strVendor = L"tavin";        // first "&" piece of the device path
     std::wstring strModel = L"selkie_ze";     // second "&" piece
@@ -28,6 +40,7 @@ struct CamcorderSettings {
     Transport transport = Transport::Stopped;
     bool bDVControl = true;
     bool bAnswersDVControl = true;            // FALSE: the vendor DV-control query is not implemented
+    int nDVControlByte = -1;                  // raw answer byte 10 of the DV-control query; -1: from bDVControl
     VideoSystem system = VideoSystem::Lines525;
     bool bWide = false;                       // 16:9
     int nFrameMode = 60;                      // 60, 30 or 24 (frames per second of the picture)
@@ -37,6 +50,13 @@ struct CamcorderSettings {
     // MEDIUM INFO answer bytes 3 and 4 (cassette type, tape grade and write protection).
     uint8_t byCassetteType = 0x31;
     uint8_t byTapeGrade = 0x30;
+    // Raw TRANSPORT STATE answer bytes 2 and 3 (transport mode and state); empty: from transport.
+    std::vector<uint8_t> vecTransportBytes;
+    bool bSending = true;                     // FALSE: the camcorder sends no frames
+    AvcFault fault;                           // commands the camcorder refuses or lets time out
+    BagFault bag = BagFault::None;
+    BindFault bind = BindFault::None;
+    bool operator==(const CamcorderSettings&) const = default;
 };
 
 // What the computer last told this camcorder.
@@ -48,10 +68,9 @@ struct PcReport {
     int nPcInfoSends = 0;
 };
 
-// The camcorder's stream as the scenario steers it.
+// Frames the bus is to lose next.
 struct StreamControl {
-    bool bSending = true;   // FALSE: the camcorder sends no frames
-    int nDropPending = 0;   // frames the bus is to lose next
+    int nDropPending = 0;
 };
 
 struct AvcLogEntry {
@@ -69,14 +88,14 @@ public:
     const CamcorderSettings& Settings() const { return m_settings; }
     PcReport& Report() { return m_report; }
     StreamControl& Stream() { return m_stream; }
+    // Fault injection: nCount commands of the kind fail (-1: every one until cleared, 0: none).
+    void SetFault(AvcFaultType type, AvcCommandKind kind, int nCount) { m_settings.fault = AvcFault{nCount == 0 ? AvcFaultType::None : type, kind, nCount}; }
 
     // Handles one raw frame of nLength bytes in pBuffer (capacity MaxAvcFrame); the response is
     // written over it and its length stored in nResponseLength. Returns 0, a positive driver
     // status (time-out, refused, not implemented) or a negative failure for a malformed request.
     HRESULT HandleAvcFrame(uint8_t* pBuffer, ULONG nLength, ULONG& nResponseLength, DWORD dwTick);
 
-    // Fault injection: nCount commands of the kind fail (-1: every one until cleared).
-    void SetFault(AvcFaultType type, AvcCommandKind kind, int nCount);
 
     // Every frame seen, and the ones the tape subunit does not recognise.
     const std::vector<AvcLogEntry>& Log() const { return m_vecLog; }
@@ -95,9 +114,6 @@ private:
     CamcorderSettings m_settings;
     PcReport m_report;
     StreamControl m_stream;
-    AvcFaultType m_faultType = AvcFaultType::None;
-    AvcCommandKind m_faultKind = AvcCommandKind::Any;
-    int m_nFaultCount = 0;
     std::vector<AvcLogEntry> m_vecLog;
     std::vector<std::vector<uint8_t>> m_vecUnknown;
 };

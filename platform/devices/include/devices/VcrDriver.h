@@ -24,7 +24,26 @@ struct VcrDriverSettings {
     int nSubunitProblemAdds = -1;  // how many subunit adds show nSubunitProblem (-1: until reinstalled, for 28 forever otherwise)
     bool bTarnFilter = true;       // FALSE: the working subunit shows no kernel-streaming filter
     int nSubunitNodeDelay = 0;     // listings of the image class that miss a newly added subunit node (Plug and Play settling)
+    int nReportedNodes = -1;       // node count the driver reports; -1: the nodes really on the bus
+    // Calls that fail, counted down one per failing call (-1: every one until cleared).
+    int nEnumeratorFailures = 0;   // creating the system device enumerator
+    int nAvcLoadFailures = 0;      // the add-subunit request on the virtual AV/C device
+    int nEventEnableFailures = 0;  // enabling the buffered event
+    int nEventQueryFailures = 0;   // querying the event buffer
+    int nNodeCountFailures = 0;    // the node-count query method
+    bool bEventsNeverRunDry = false;  // the event buffer repeats its last item instead of running dry
+    // The machine-wide count of virtual devices (HKLM SOFTWARE\VirtualDevices "Count"):
+    // CountUntouched leaves the registry as it is, CountAbsent removes the value.
+    int64_t nVirtualDeviceCount = CountUntouched;
+    static constexpr int64_t CountUntouched = -2;
+    static constexpr int64_t CountAbsent = -1;
+    bool operator==(const VcrDriverSettings&) const = default;
 };
+
+// Counts one use of a counted failure; TRUE when this use fails.
+bool TakeFailure(int& nFailures);
+// Writes the virtual-device count to the registry as the settings say.
+void ApplyVirtualDeviceCount(int64_t nCount);
 
 // A device node as the configuration manager lists it.
 struct DeviceNode {
@@ -64,6 +83,11 @@ public:
 
     // A command from a camcorder to the virtual VCR: buffered when the event is enabled.
     void QueueCommand(uint8_t byCode, uint8_t byParam);
+    // The driver starts again (reinstalled or restarted): the virtual device and its subunit
+    // leave the bus and every handle on them dies.
+    void Restart();
+    // Items waiting in the event buffer.
+    size_t PendingEvents() const { return m_queEvents.size(); }
 
     bool IsVirtualDeviceAdded() const { return m_bVirtualDevice; }
     bool IsSubunitAdded() const { return m_bSubunit; }
@@ -104,6 +128,7 @@ private:
     ULONG m_nShownSubunitProblem = 0;
     DWORD m_dwSubunitConfigFlags = 0;
     HANDLE m_hKs = nullptr;
+    uintptr_t m_nKsSerial = 0;     // never reset, so a handle of an earlier load stays dead
     bool m_bEventEnabled = false;
     const KSEVENTDATA* m_pEventData = nullptr;
     HANDLE m_hEvent = nullptr;
