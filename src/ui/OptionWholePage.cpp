@@ -146,7 +146,11 @@ BOOL COptionWholePage::OnSetActive() {
   return PropertyPage::OnSetActive();
 }
 
-BOOL COptionWholePage::OnKillActive() { return ApplyGeneralPage(); }
+BOOL COptionWholePage::OnKillActive() {
+  // A balloon of this page does not stay over the other page.
+  if (HWND shown = m_toolTip.GetBalloonWindow()) m_toolTip.HideBalloon(shown);
+  return ApplyGeneralPage();
+}
 
 void COptionWholePage::OpenPerformanceCheck() {
   PerformanceCheckDialog check(this);

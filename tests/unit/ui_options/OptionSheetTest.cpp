@@ -138,7 +138,9 @@ TEST_F(OptionSheetTest, NamesLoseTheirBlanksAsTheyAreTyped) {
   for (size_t i = 0; i < cases.size(); ++i) {
     SCOPED_TRACE(cases[i].name);
     EXPECT_EQ(results[i], cases[i].result);
-    if (cases[i].edit == IDC_OPT_PREFIX) EXPECT_EQ(examples[i], cases[i].example);
+    if (cases[i].edit == IDC_OPT_PREFIX) {
+      EXPECT_EQ(examples[i], cases[i].example);
+    }
   }
 }
 
@@ -288,7 +290,12 @@ TEST_F(OptionSheetTest, ChangeFolderTakesOnlyShortFoldersOffFat) {
   for (size_t i = 0; i < cases.size(); ++i) {
     m_folders.m_answers.push_back(cases[i].answer);
     if (!cases[i].answer.empty()) m_folders.m_fileSystems[cases[i].answer + L"\\"] = cases[i].fileSystem;
-    steps.push_back(Do([&] { PostClick(Whole(), IDC_OPT_CHANGE_FOLDER); }));
+    steps.push_back(Do([&] {
+      // A click moves the focus, which hides the balloon of the case before.
+      PanelToolTip& tip = m_pSheet->GetWholePage().GetToolTip();
+      if (tip.GetBalloonWindow() != nullptr) tip.HideBalloon(tip.GetBalloonWindow());
+      PostClick(Whole(), IDC_OPT_CHANGE_FOLDER);
+    }));
     if (cases[i].message != 0) {
       const UINT message = cases[i].message;
       steps.push_back(WaitFor([message] { return AnswerBox(Str(message)); }));
