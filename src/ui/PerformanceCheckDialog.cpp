@@ -19,7 +19,6 @@ constexpr std::uint64_t kSlowLimit = 4299161;        // 4.1 MiB/s, rounded down
 constexpr std::uint64_t kRedLineRate = 4194304;      // 4 MiB/s
 constexpr std::uint64_t kGridRates[] = {10000000, 20000000};
 constexpr int kGridSeconds[] = {10, 20};
-constexpr DWORD kSampleMs = 1000;
 constexpr DWORD kMaxErrorTextChars = 1024;
 
 std::wstring SystemErrorText(DWORD error) {
@@ -306,7 +305,7 @@ void PerformanceCheckDialog::RunWorker() {
   LONGLONG allocated = 0;
   while (m_bRunning.load()) {
     const DWORD now = ::GetTickCount();
-    if (now - t0 > kSampleMs) {
+    if (now - t0 > m_dwSampleMs) {
       const int index = m_nSampleCount.load();
       m_arrSamples[static_cast<size_t>(index)] = static_cast<std::uint64_t>(written);
       m_nSampleCount.store(index + 1);

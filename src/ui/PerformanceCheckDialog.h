@@ -49,6 +49,9 @@ class PerformanceCheckDialog : public framework::Dialog {
   // Draws the graph with its bars, frames, grid and red line into `dc`.
   void DrawGraph(HDC dc);
 
+  // The length of one measured period (one second); tests shorten it to run a whole check quickly.
+  void SetSamplePeriodForTesting(DWORD milliseconds) { m_dwSampleMs = milliseconds; }
+
   // A sample of at most this many bytes makes its second too slow for recording (4.1 MiB).
   static bool IsSlowSample(std::uint64_t bytes);
 
@@ -63,6 +66,7 @@ class PerformanceCheckDialog : public framework::Dialog {
  private:
   static constexpr UINT_PTR kRefreshTimerId = 50;
   static constexpr UINT kRefreshPeriodMs = 1000;
+  static constexpr DWORD kSampleMs = 1000;
 
   void StartOrStop();
   void StartTest();
@@ -78,6 +82,7 @@ class PerformanceCheckDialog : public framework::Dialog {
   void RunWorker();
 
   std::wstring m_strFolder;
+  DWORD m_dwSampleMs = kSampleMs;
   std::atomic<bool> m_bRunning{false};
   bool m_bSufficient = false;
   UINT_PTR m_nRefreshTimer = 0;

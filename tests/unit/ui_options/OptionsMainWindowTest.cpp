@@ -39,9 +39,17 @@ class OptionsMainWindowTest : public MainWindowTest {
 
 TEST_F(OptionsMainWindowTest, AcceptedOptionsReachTheRecordGraphAndTheRegistry) {
   Open();
+  const std::wstring datedFolder = m_spPanel->GetSettings().GetVideoFolder();
+  ASSERT_NE(::GetFileAttributesW(datedFolder.c_str()), INVALID_FILE_ATTRIBUTES);
   HWND page = nullptr;
   Script script({
       WaitFor([&] { return Sheet() != nullptr; }),
+      Do([&] {
+        HWND general = PropSheet_GetCurrentPageHwnd(Sheet());
+        ::SetDlgItemTextW(general, IDC_OPT_PREFIX, L"CAM");
+        ::SendMessageW(::GetDlgItem(general, IDC_OPT_NAME_BY_TEXT), BM_CLICK, 0, 0);
+        ::SetDlgItemTextW(general, IDC_OPT_SUBFOLDER_NAME, L"clips");
+      }),
       Do([&] { PropSheet_SetCurSel(Sheet(), nullptr, 1); }),
       Do([&] {
         page = PropSheet_GetCurrentPageHwnd(Sheet());
@@ -59,6 +67,12 @@ TEST_F(OptionsMainWindowTest, AcceptedOptionsReachTheRecordGraphAndTheRegistry) 
   EXPECT_EQ(saved.GetRecordMode(), 1u);
   EXPECT_EQ(saved.GetPreviewSize(), 1u);
   EXPECT_EQ(saved.GetRecordFormat(), 1u);
+  // The next recording goes into the named sub-folder with the new prefix; the dated folder that
+  // received nothing is gone.
+  const std::wstring next = m_spPanel->GetSettings().GetNextFilePath();
+  EXPECT_EQ(next.substr(0, next.find_last_of(L'\\') + 8), m_strFolder + L"clips\\CAM0001") << testing::PrintToString(next);
+  EXPECT_NE(::GetFileAttributesW((m_strFolder + L"clips").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(::GetFileAttributesW(datedFolder.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(OptionsMainWindowTest, CancelledOptionsAreNotSaved) {

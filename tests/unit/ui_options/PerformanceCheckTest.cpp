@@ -93,6 +93,20 @@ TEST_F(PerformanceCheckTest, StoppingAfterAFewSecondsLeavesThatManyBarsMessage14
   EXPECT_TRUE(TemporaryFiles(m_strFolder).empty());
 }
 
+TEST_F(PerformanceCheckTest, WholeCheckEndsAfterThirtySamplesWithAVerdictAndNoTemporaryFile) {
+  Open(m_strFolder);
+  m_spDialog->SetSamplePeriodForTesting(40);
+  PostClick(Window(), IDC_PERF_START);
+  ASSERT_TRUE(PumpUntil([&] { return Status() == Str(IDS_PERF_SUFFICIENT) || Status() == Str(IDS_PERF_INSUFFICIENT); },
+                        kRunTimeoutMs))
+      << "status: " << testing::PrintToString(Status());
+  EXPECT_EQ(m_spDialog->GetSampleCount(), PerformanceCheckDialog::kSampleCount);
+  EXPECT_EQ(m_spDialog->GetDrawnCount(), PerformanceCheckDialog::kSampleCount);
+  EXPECT_FALSE(m_spDialog->IsRunning());
+  EXPECT_EQ(Button(), Str(IDS_PERF_START));
+  EXPECT_TRUE(TemporaryFiles(m_strFolder).empty());
+}
+
 TEST_F(PerformanceCheckTest, FolderThatCannotBeWrittenShowsTheSystemErrorText) {
   const std::wstring file = m_strFolder + L"plain.txt";
   framework::UniqueHandle made(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
