@@ -46,14 +46,13 @@ class COptionWholePage : public framework::PropertyPage {
   BOOL OnSetActive() override;
   BOOL OnKillActive() override;
 
-  // The performance check of the chosen folder, modal over the sheet.
-  virtual void OpenPerformanceCheck();
-
  private:
   // Sub-folder name edit modes.
   enum SubFolderMode { kSubFolderNone = 0, kSubFolderDate = 1, kSubFolderNamed = 2 };
 
   void ChooseFolder();
+  // The performance check of the chosen folder, modal over the sheet.
+  void OpenPerformanceCheck();
   void UpdateSubFolderControls(WORD id);
   void SetSubFolderControls(bool enableDate, bool enableName, SubFolderMode mode);
   void CheckPrefix();

@@ -13,14 +13,6 @@
 
 namespace {
 
-std::wstring WithoutLineBreaks(std::wstring text) {
-  std::wstring plain;
-  for (wchar_t character : text) {
-    if (character != L'\r' && character != L'\n') plain.push_back(character);
-  }
-  return plain;
-}
-
 TEST(VideoFolderCheckDialogTest, ShowsTheFolderWrappedAndReturnsTheCheckBox) {
   struct Case {
     const char* name;

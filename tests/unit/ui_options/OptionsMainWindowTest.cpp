@@ -104,11 +104,7 @@ TEST_F(OptionsMainWindowTest, StartupCheckShowsTheFolderAndStoresItsBox) {
       }),
   });
   RunCommand(IDC_MAIN_SHOW_FOLDER_CHECK, script);
-  std::wstring plain;
-  for (wchar_t character : text) {
-    if (character != L'\r' && character != L'\n') plain.push_back(character);
-  }
-  EXPECT_NE(plain.find(m_strFolder), std::wstring::npos) << testing::PrintToString(text);
+  EXPECT_NE(WithoutLineBreaks(text).find(m_strFolder), std::wstring::npos) << testing::PrintToString(text);
   EXPECT_EQ(Saved().GetVideoFolderCheck(), 0u);
 }
 

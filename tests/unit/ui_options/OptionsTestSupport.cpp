@@ -65,6 +65,14 @@ std::wstring ItemText(HWND dialog, int id) {
   return text;
 }
 
+std::wstring WithoutLineBreaks(const std::wstring& text) {
+  std::wstring plain;
+  for (wchar_t character : text) {
+    if (character != L'\r' && character != L'\n') plain.push_back(character);
+  }
+  return plain;
+}
+
 HWND FindBoxWithText(const std::wstring& text, HWND except) {
   for (HWND box : VisibleDialogs(except)) {
     if (MessageBoxText(box).find(text) != std::wstring::npos) return box;

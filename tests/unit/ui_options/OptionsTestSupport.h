@@ -57,6 +57,8 @@ void PostClick(HWND dialog, int id);
 // Types the characters at the end of an edit's text, one WM_CHAR each.
 void TypeText(HWND edit, const std::wstring& text);
 std::wstring ItemText(HWND dialog, int id);
+// A text with its line breaks taken out (a wrapped text as it was before wrapping).
+std::wstring WithoutLineBreaks(const std::wstring& text);
 // The visible message box (or other dialog besides `except`) whose texts contain `text`; null if none.
 HWND FindBoxWithText(const std::wstring& text, HWND except = nullptr);
 // Presses OK on the box showing `text`; true when one was found.
