@@ -212,6 +212,47 @@
 #define IDC_ABOUT_NAME 1201
 #define IDC_ABOUT_VERSION 1202
 
+// Option sheet, performance check and video-folder dialogs
+#define IDD_OPTION_WHOLE 108
+#define IDD_OPTION_REC 109
+#define IDD_VIDEO_FOLDER_CHECK 110
+#define IDD_PERFORMANCE_CHECK 112
+#define IDD_VIDEO_FOLDER_SPECIFY 314
+// General page (dialog 108)
+#define IDC_OPT_FOLDER 1010               // video folder (read-only edit)
+#define IDC_OPT_CHANGE_FOLDER 1011        // "変更..."
+#define IDC_OPT_NEW_FOLDER 1012           // "新規フォルダを作る" check box
+#define IDC_OPT_SUBFOLDER_NAME 1015       // sub-folder name (file-name edit)
+#define IDC_OPT_NAME_BY_DATE 1016         // "撮影日にする" radio
+#define IDC_OPT_NAME_BY_TEXT 1017         // "新規で設定する" radio
+#define IDC_OPT_PREFIX 1021               // file-name prefix (file-name edit)
+#define IDC_OPT_PERFORMANCE 1022          // "パフォーマンスチェック..."
+#define IDC_OPT_EXAMPLE 1024              // "例）%s"
+#define IDC_OPT_FOLDER_CHECK 1025         // start-up folder check box
+// Record page (dialog 109)
+#define IDC_OPT_MODE_STANDARD 1027
+#define IDC_OPT_MODE_LINKED 1028
+#define IDC_OPT_PREVIEW_LARGE 1030
+#define IDC_OPT_PREVIEW_MEDIUM 1031
+#define IDC_OPT_PREVIEW_SMALL 1032
+#define IDC_OPT_PREVIEW_NONE 1033
+#define IDC_OPT_FORMAT_TYPE1 1035
+#define IDC_OPT_FORMAT_TYPE2 1036
+// Performance check (dialog 112)
+#define IDC_PERF_START 1000               // start / stop
+#define IDC_PERF_STATUS 1002
+#define IDC_PERF_CLOSE 1105               // "閉じる"
+#define IDC_PERF_GRAPH 1107               // hidden: the graph's rectangle
+// Video folder check (dialog 110) and specify (dialog 314)
+#define IDC_FOLDER_CHECK_TEXT 1080        // "ビデオフォルダ: ""%s"""
+#define IDC_FOLDER_CHECK_BOX 1082
+#define IDC_FOLDER_CHECK_CHANGE 1083      // "フォルダ変更..."
+#define IDC_FOLDER_CHECK_NOTE 1113        // note area, kept hidden
+#define IDC_FOLDER_SEPARATOR 1114
+#define IDC_FOLDER_SPECIFY_CHOOSE 1115    // "フォルダ指定..."
+#define IDC_FOLDER_SPECIFY_QUIT 1116      // "終了"
+#define IDC_FOLDER_SPECIFY_TEXT 1117
+
 // String table (101-160)
 #define IDS_FIRST 101
 #define IDS_ABOUTBOX 101                  // system menu: about box

@@ -16,7 +16,9 @@
 #include "framework/App.h"
 #include "framework/Resources.h"
 #include "resource.h"
+#include "ui/OptionSheet.h"
 #include "ui/SkinTables.h"
+#include "ui/VideoFolderCheckDialog.h"
 
 namespace {
 
@@ -47,12 +49,6 @@ constexpr int kIconNoCamcorder = 7;
 
 // The only device mode in which the camcorder can be used: camera mode with a tape.
 constexpr int kUsableDVMode = 2;
-
-// How the video-folder dialogs end: the check dialog's "change folder" button, and the specify
-// dialog's chosen folder and quit buttons.
-constexpr INT_PTR IDC_FOLDER_CHECK_CHANGE = 1083;
-constexpr INT_PTR IDC_FOLDER_SPECIFY_CHOSEN = 1115;
-constexpr INT_PTR IDC_FOLDER_SPECIFY_QUIT = 1116;
 
 // PBT_APMQUERYSUSPEND's lParam: bit 0 set when the user may be asked.
 constexpr LPARAM kUserInteractionAllowed = 1;
@@ -121,7 +117,8 @@ MainPanel::MainPanel(DeviceClock& clock)
     : framework::Dialog(IDD_MAINPANEL),
       m_dvManager(clock),
       m_recordPanel(*this, m_settings, m_dvManager),
-      m_playPanel(*this) {}
+      m_playPanel(*this),
+      m_dlgFolderSpecify(this) {}
 
 MainPanel::~MainPanel() {
   // The window goes before the panels and the camcorder link its messages would reach.
@@ -188,7 +185,7 @@ BOOL MainPanel::OnInitDialog() {
   SetTimer(m_hWnd, kBlinkTimerId, kBlinkPeriodMs, nullptr);
 
   const std::wstring recordingFolder = m_settings.GetVideoFolder();
-  if (AppSettings::GetFileSystemName(recordingFolder) == L"NTFS") {
+  if (m_pFolders->GetFileSystemName(recordingFolder) == L"NTFS") {
     PostMessage(WM_COMMAND, MAKEWPARAM(IDC_MAIN_SHOW_FOLDER_CHECK, 0), 0);
   } else {
     _wrmdir(recordingFolder.c_str());
@@ -763,12 +760,16 @@ void MainPanel::PaintMinimizedIcon() {
   DrawIcon(dc, x, y, m_icon.Get());
 }
 
+void MainPanel::SetFolderChoice(FolderChoice& folders) {
+  m_pFolders = &folders;
+  m_dlgFolderSpecify.SetFolderChoice(folders);
+}
+
 void MainPanel::OpenOptions() {
   m_bOptionsOpen = true;
   const std::wstring oldRecordingPath = m_settings.GetNewFolderCreate() == 1 ? m_settings.GetVideoFolder() : L"";
-  // The option sheet, shown modally here with the caption of IDS_OPTION_SHEET_CAPTION, is still
-  // to come; nothing is accepted until it does.
-  const INT_PTR result = IDCANCEL;
+  COptionSheet sheet(m_settings, this, *m_pFolders);
+  const INT_PTR result = sheet.DoModal();
   if (result == IDOK) ApplyAcceptedOptions(oldRecordingPath);
   m_bOptionsOpen = false;
   ::SetFocus(m_btnOptions);
@@ -791,15 +792,15 @@ void MainPanel::RunStartupFolderCheck() {
     SplashWindow::HideSplash();
     std::wstring folder = m_settings.GetVideoFolder();
     if (!FolderExists(folder)) folder = AppSettings::GetSpecialFolderPath(CSIDL_PERSONAL);
-    if (AppSettings::GetFileSystemName(folder) != L"NTFS") {
+    if (m_pFolders->GetFileSystemName(folder) != L"NTFS") {
       RunFolderSpecify();
       return;
     }
-    // The video-folder check dialog, shown here with that folder and the check box, is still to
-    // come; until then the check box keeps its setting and the folder stays as it is.
-    const DWORD checkBox = m_settings.GetVideoFolderCheck();
-    const INT_PTR result = IDOK;
-    m_settings.SetVideoFolderCheck(checkBox);
+    VideoFolderCheckDialog check(this);
+    check.SetFolder(folder);
+    check.SetCheckState(static_cast<int>(m_settings.GetVideoFolderCheck()));
+    const INT_PTR result = check.DoModal();
+    m_settings.SetVideoFolderCheck(check.GetCheckState() == 1 ? 1 : 0);
     m_settings.Save();
     if (result == IDC_FOLDER_CHECK_CHANGE) OpenOptions();
   }
@@ -807,26 +808,23 @@ void MainPanel::RunStartupFolderCheck() {
 }
 
 void MainPanel::RunFolderSpecify() {
-  m_bFolderSpecifyShowing = true;
-  const std::wstring currentFolder = m_settings.GetRecordFolder();
-  // The video-folder specify dialog, shown here with the current folder, is still to come; until
-  // then no folder is chosen and the program goes on with the one it has.
-  const INT_PTR result = IDCANCEL;
-  const std::wstring chosenFolder = currentFolder;
-  if (result == IDC_FOLDER_SPECIFY_CHOSEN) {
-    m_settings.SetRecordFolder(chosenFolder);
+  m_dlgFolderSpecify.SetShowing(true);
+  m_dlgFolderSpecify.SetFolder(m_settings.GetRecordFolder());
+  const INT_PTR result = m_dlgFolderSpecify.DoModal();
+  if (result == IDC_FOLDER_SPECIFY_CHOOSE) {
+    m_settings.SetRecordFolder(m_dlgFolderSpecify.GetFolder());
     m_settings.Save();
     m_recordPanel.RefreshSettings();
     m_recordPanel.SendPcStatus(TRUE);
-    m_bFolderSpecifyShowing = false;
+    m_dlgFolderSpecify.SetShowing(false);
     if (m_settings.GetNewFolderCreate() == 1) CreateRecordingFolder();
   } else if (result == IDC_FOLDER_SPECIFY_QUIT) {
-    m_bFolderSpecifyShowing = false;
+    m_dlgFolderSpecify.SetShowing(false);
     if (framework::App* app = framework::App::Get()) {
       if (framework::Window* main = app->GetMainWindow()) main->PostMessage(WM_CLOSE);
     }
   } else {
-    m_bFolderSpecifyShowing = false;
+    m_dlgFolderSpecify.SetShowing(false);
   }
 }
 
@@ -851,7 +849,7 @@ int MainPanel::WatchVideoFolder(const std::wstring& path) {
     m_settings.Save();
     m_recordPanel.RefreshSettings();
     framework::AppMessageBox(FillIn(framework::LoadResString(IDS_VIDEO_FOLDER_CHANGED), {path, documents}), MB_OK);
-  } else if (!m_bFolderSpecifyShowing) {
+  } else if (!m_dlgFolderSpecify.IsShowing()) {
     RunFolderSpecify();
   }
   return 0;

@@ -13,12 +13,14 @@
 #include "files/Timecode.h"
 #include "framework/Dialog.h"
 #include "framework/Handles.h"
+#include "ui/FolderChoice.h"
 #include "ui/PanelToolTip.h"
 #include "ui/PlayPanel.h"
 #include "ui/RecordPanel.h"
 #include "ui/SkinButton.h"
 #include "ui/SkinLabel.h"
 #include "ui/SkinLayout.h"
+#include "ui/VideoFolderSpecifyDialog.h"
 
 // Registration for the session's lock, unlock and console notifications, through "wtsapi32.dll"
 // loaded at run time (a system without it simply sends none).
@@ -76,6 +78,8 @@ class MainPanel : public framework::Dialog {
   void RunFolderSpecify();
   void RunStartupFolderCheck();
   void OpenOptions();
+  // Where the option sheet and the folder dialogs browse for folders and ask for file systems.
+  void SetFolderChoice(FolderChoice& folders);
   // Confirms a close while recording and shuts the panels and the camcorder link down; 1 allows.
   int CanClose();
   void CloseModalWindows();
@@ -155,7 +159,9 @@ class MainPanel : public framework::Dialog {
   std::wstring m_strFolderPath;
   Timecode m_lastTimecode;
   int m_nBlink = 1;
-  bool m_bFolderSpecifyShowing = false;
+  FolderChoice* m_pFolders = &FolderChoice::System();
+  // Lives with the panel so that its showing mark keeps a lost-folder watch from opening another.
+  VideoFolderSpecifyDialog m_dlgFolderSpecify;
   int m_nCentreMarker = 0;
   int m_nSafeMargin = 0;
   // Set once the close sequence has run; further close requests pass at once.

@@ -43,9 +43,38 @@ void RemoveFolderTree(const std::wstring& folder) {
   RemoveDirectoryW(folder.c_str());
 }
 
+// The program asks the user to confirm the video folder at every start until that is switched
+// off, and a modal question keeps its window hidden; the tests here start it many times, so they
+// switch the question off in the user's settings. The settings are read in order up to the first
+// missing value, so the values before it get their defaults when they are missing.
+void SwitchOffStartupFolderCheck() {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Tavin\\Plover1.0", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS)
+    return;
+  auto missing = [key](const wchar_t* name) {
+    return RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS;
+  };
+  auto setText = [key](const wchar_t* name) {
+    static const wchar_t kEmpty[] = L"";
+    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(kEmpty), sizeof(kEmpty));
+  };
+  auto setNumber = [key](const wchar_t* name, DWORD value) {
+    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+  };
+  if (missing(L"RecordFolder")) setText(L"RecordFolder");
+  if (missing(L"NewFolderCreate")) setNumber(L"NewFolderCreate", 1);
+  if (missing(L"NewFolderNameSetting")) setNumber(L"NewFolderNameSetting", 0);
+  if (missing(L"NewFolderName")) setText(L"NewFolderName");
+  if (missing(L"FilePrefix")) setText(L"FilePrefix");
+  setNumber(L"VideoFolderCheck", 0);
+  RegCloseKey(key);
+}
+
 }  // namespace
 
 InstallFolder::InstallFolder(bool withEnglishLibrary) : m_strPath(MakeTempFolder()) {
+  SwitchOffStartupFolderCheck();
   const std::wstring bin = BinaryFolder();
   CopyFileW((bin + L"\\Plover.exe").c_str(), ProgramPath().c_str(), FALSE);
   if (withEnglishLibrary) {
