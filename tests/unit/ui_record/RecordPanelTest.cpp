@@ -1,0 +1,226 @@
+// The record panel in the main window on the simulated camcorder: the recordable time and its
+// colours, the capped and blinking dropped-frame count, the keys, and a recording whose file stops
+// taking data part way through.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "MainWindowTestSupport.h"
+#include "devices/Bus.h"
+#include "files/AviInspection.h"
+#include "framework/Resources.h"
+#include "media/WriteLimit.h"
+#include "resource.h"
+#include "ui/SkinLabel.h"
+
+namespace {
+
+constexpr ULONGLONG kReserveBytes = 524288000;
+constexpr ULONGLONG kBytesPerSecond = 3937053;
+
+// A volume with as much free space as the test says, and an NTFS file system.
+class FreeSpaceVolume final : public VolumeQuery {
+ public:
+  BOOL GetFreeBytes(const std::wstring&, ULONGLONG* free) override {
+    *free = m_nFree;
+    return TRUE;
+  }
+  ULONGLONG m_nFree = 100ULL << 30;
+};
+
+// Reaches the graph's last polled drop count, which the panel shows.
+class DropCountAccess : public RecordGraph {
+ public:
+  static void Set(RecordGraph& graph, int count) { static_cast<DropCountAccess&>(graph).m_nDroppedTotal = count; }
+};
+
+class RecordPanelTest : public MainWindowTest {
+ protected:
+  RecordPanel& Panel() { return m_spPanel->GetRecordPanel(); }
+  std::wstring Text(int id) {
+    wchar_t text[512] = {};
+    ::GetDlgItemTextW(Panel(), id, text, 512);
+    return text;
+  }
+  bool Shown(int id) { return ::IsWindowVisible(Panel().GetDlgItem(id)) != FALSE; }
+  COLORREF TextColor(int id) {
+    auto* label = dynamic_cast<SkinLabel*>(framework::Window::FromHandle(Panel().GetDlgItem(id)));
+    return label != nullptr ? label->GetTextColor() : CLR_INVALID;
+  }
+  void StatusTick() { ::SendMessageW(Panel(), WM_TIMER, RecordPanel::kStatusTimerId, 0); }
+  // Ticks the status until the panel shows the state; the preview may take a tick to start.
+  bool TickUntilState(int state) {
+    for (int tick = 0; tick < 5; ++tick) {
+      StatusTick();
+      if (Panel().GetPanelState() == state) return true;
+      PumpPending();
+    }
+    return false;
+  }
+  // Opens the window with the camcorder usable and the panel watching a volume of the test.
+  void OpenReady() {
+    Open();
+    ASSERT_TRUE(BringUp());
+    Panel().GetRecordGraph().SetVolumeQuery(&m_volume);
+  }
+
+  FreeSpaceVolume m_volume;
+};
+
+TEST_F(RecordPanelTest, RecordableTimeShowsHoursOnlyWhenThereAreAnyAndWarnsInColour) {
+  OpenReady();
+  struct Case {
+    ULONGLONG minutes;
+    bool hoursShown;
+    const wchar_t* hours;
+    const wchar_t* shownMinutes;
+    COLORREF colour;
+    int state;
+  };
+  const Case cases[] = {
+      {65, true, L"1", L"5", RGB(240, 240, 240), RecordPanel::kPanelReady},
+      {6, false, L"0", L"6", RGB(240, 240, 240), RecordPanel::kPanelReady},
+      {4, false, L"0", L"4", RGB(239, 242, 1), RecordPanel::kPanelReady},
+      {0, false, L"0", L"0", RGB(194, 68, 29), RecordPanel::kPanelDiskFull},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.minutes);
+    m_volume.m_nFree = kReserveBytes + c.minutes * 60 * kBytesPerSecond + kBytesPerSecond / 2;
+    EXPECT_TRUE(TickUntilState(c.state)) << Panel().GetPanelState();
+    EXPECT_EQ(c.hoursShown, Shown(IDC_RECORD_HOURS));
+    EXPECT_EQ(c.hoursShown, Shown(IDC_RECORD_HOURS_UNIT));
+    if (c.hoursShown) {
+      EXPECT_EQ(c.hours, Text(IDC_RECORD_HOURS));
+    }
+    EXPECT_TRUE(Shown(IDC_RECORD_MINUTES));
+    EXPECT_EQ(c.shownMinutes, Text(IDC_RECORD_MINUTES));
+    EXPECT_EQ(c.colour, TextColor(IDC_RECORD_MINUTES));
+    EXPECT_EQ(c.colour, TextColor(IDC_RECORD_MINUTES_UNIT));
+  }
+  // An empty disk says so and allows no recording.
+  EXPECT_EQ(framework::LoadResString(IDS_DISK_FULL), Text(IDC_RECORD_ANNOUNCEMENT));
+  EXPECT_FALSE(::IsWindowEnabled(Panel().GetDlgItem(IDC_RECORD_RECORD)));
+  // Ten seconds are too few to start with; eleven are enough.
+  m_volume.m_nFree = kReserveBytes + 10 * kBytesPerSecond;
+  EXPECT_TRUE(TickUntilState(RecordPanel::kPanelDiskFull));
+  m_volume.m_nFree = kReserveBytes + 11 * kBytesPerSecond;
+  EXPECT_TRUE(TickUntilState(RecordPanel::kPanelReady));
+  EXPECT_TRUE(Text(IDC_RECORD_ANNOUNCEMENT).empty());
+  EXPECT_TRUE(::IsWindowEnabled(Panel().GetDlgItem(IDC_RECORD_RECORD)));
+}
+
+TEST_F(RecordPanelTest, TheDroppedFrameCountStopsAt999AndThenBlinks) {
+  Open();
+  struct Case {
+    int count;
+    const wchar_t* first;
+    const wchar_t* second;
+  };
+  const Case cases[] = {{0, L"0", L"0"}, {998, L"998", L"998"}, {999, L"", L"999"}, {1000, L"", L"999"},
+                        {54321, L"", L"999"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.count);
+    DropCountAccess::Set(Panel().GetRecordGraph(), c.count);
+    // Every tick of the counter timer shows the count anew.
+    std::vector<std::wstring> shown;
+    for (int tick = 0; tick < 4; ++tick) {
+      ::SendMessageW(Panel(), WM_TIMER, RecordPanel::kCounterTimerId, 0);
+      shown.push_back(Text(IDC_RECORD_DROPS));
+    }
+    // The blinking pair may start at either half.
+    const bool startsShown = shown[0] == c.second;
+    EXPECT_EQ(startsShown ? c.second : c.first, shown[0]);
+    EXPECT_EQ(startsShown ? c.first : c.second, shown[1]);
+    EXPECT_EQ(shown[0], shown[2]);
+    EXPECT_EQ(shown[1], shown[3]);
+  }
+}
+
+TEST_F(RecordPanelTest, F5OnThePlayTabAndF6InStandardModeDoNothing) {
+  OpenReady();
+  ASSERT_TRUE(TickUntilState(RecordPanel::kPanelReady));
+  m_spPanel->SelectTab(MainPanel::kPlayTab);
+  MSG key{Panel(), WM_KEYDOWN, VK_F5, 1, 0, {}};
+  EXPECT_FALSE(Panel().OnKeyDown(&key));
+  key.wParam = VK_F6;
+  EXPECT_FALSE(Panel().OnKeyDown(&key));
+  EXPECT_EQ(RecordPanel::kRecordNone, Panel().GetRecordState());
+  m_spPanel->SelectTab(MainPanel::kRecordTab);
+  EXPECT_TRUE(Panel().OnKeyDown(&key));  // F6 is the panel's, but standard mode has no finalize
+  EXPECT_EQ(RecordPanel::kRecordNone, Panel().GetRecordState());
+  EXPECT_FALSE(Shown(IDC_RECORD_FINALIZE));
+  EXPECT_FALSE(Shown(IDC_RECORD_F6));
+}
+
+std::string ReadFile(const std::wstring& path) {
+  std::ifstream file(path.c_str(), std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::string Ansi(const std::wstring& text) {
+  const int bytes = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string converted(static_cast<size_t>(bytes > 0 ? bytes : 1), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, converted.data(), bytes, nullptr, nullptr);
+  converted.resize(converted.size() - 1);
+  return converted;
+}
+
+TEST_F(RecordPanelTest, AFileThatStopsTakingDataEndsTheRecordingAndIsListedAsCutShort) {
+  OpenReady();
+  // The camcorder's frames come in real time from here on.
+  devices::Bus::Get().SetTickSource(nullptr);
+  ASSERT_TRUE(TickUntilState(RecordPanel::kPanelReady));
+  const std::wstring path = m_spPanel->GetSettings().GetNextFilePath();
+  ::SendMessageW(Panel(), WM_COMMAND, MAKEWPARAM(IDC_RECORD_RECORD, BN_CLICKED), 0);
+  ASSERT_EQ(RecordPanel::kRecordRunning, Panel().GetRecordState());
+  EXPECT_EQ(RecordGraph::StateCapture, Panel().GetRecordGraph().GetState());
+  PumpUntil([] { return false; }, 1500);
+
+  std::wstring message;
+  WhileModal closeBox([&] {
+    const std::vector<HWND> boxes = VisibleDialogs(Window());
+    if (boxes.empty()) return false;
+    message = MessageBoxText(boxes.front());
+    ::PostMessageW(boxes.front(), WM_COMMAND, IDOK, 0);
+    return true;
+  });
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  ASSERT_TRUE(::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
+  media::SetFileWriteLimit(data.nFileSizeLow + 1, ERROR_DISK_FULL);
+  const bool ended = PumpUntil([&] { return !message.empty(); }, 5000);
+  media::SetFileWriteLimit(0, 0);
+  ASSERT_TRUE(ended) << "the failed writes went unnoticed";
+
+  const std::wstring heading = framework::LoadResString(IDS_RECORD_WRITE_ERROR);
+  EXPECT_EQ(0u, message.find(heading.substr(0, heading.find(L'\n')))) << std::string(message.begin(), message.end());
+  EXPECT_GT(message.size(), heading.size() - 2) << "no system error text";
+  EXPECT_EQ(RecordPanel::kRecordStopped, Panel().GetRecordState());
+  EXPECT_EQ(RecordGraph::StatePreview, Panel().GetRecordGraph().GetState());
+  EXPECT_TRUE(Shown(IDC_RECORD_RECORD));
+  EXPECT_FALSE(Shown(IDC_RECORD_STOP));
+
+  // The file holds what was written up to its last checkpoint, and is listed and logged as cut.
+  int format = 0, type = 0;
+  DWORD frames = 0;
+  std::vector<DWORD> drops;
+  EXPECT_TRUE(GetAVIDropInfo(path, &format, &type, &frames, &drops));
+  EXPECT_GE(frames, 25u);
+  DropHistoryList& history = Panel().GetHistoryList();
+  ASSERT_EQ(1u, history.GetFileRecords().size());
+  wchar_t count[32] = {};
+  LVITEMW item{};
+  item.iSubItem = 1;
+  item.pszText = count;
+  item.cchTextMax = 32;
+  ::SendMessageW(history, LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&item));
+  EXPECT_EQ(framework::LoadResString(IDS_RECORD_CUT_SHORT), count);
+  const std::string log = ReadFile(path.substr(0, path.rfind(L'\\')) + L"\\PLVR.LOG");
+  EXPECT_NE(std::string::npos, log.find(Ansi(framework::LoadResString(IDS_RECORD_CUT_SHORT) + L": "))) << log;
+  // The serial number moved on: the next Record never reuses the cut file.
+  EXPECT_NE(path, m_spPanel->GetSettings().GetNextFilePath());
+}
+
+}  // namespace
