@@ -632,6 +632,7 @@ void RecordPanel::StartRecording() {
   const int previousRecordState = m_nRecordState;
   m_nWantedState = kPanelRecording;
   m_nRecordState = kRecordRunning;
+  ShowItem(IDC_RECORD_LINKED_NOTICE, false);
   ApplyPanelState(kPanelRecording);
   ShowItem(IDC_RECORD_STOP, true);
   EnableItem(IDC_RECORD_STOP, true);
@@ -650,7 +651,6 @@ void RecordPanel::StartRecording() {
   m_nPreviewLayout = static_cast<int>(m_settings.GetPreviewSize());
   ApplyPreviewGeometry();
   if (m_settings.GetPreviewSize() == kNoPreview) ShowItem(IDC_RECORD_NO_PICTURE, true);
-  ShowItem(IDC_RECORD_LINKED_NOTICE, false);
 
   StartRecordingIcon();
   SetTimer(m_hWnd, kTitleTimerId, kTitlePeriodMs, nullptr);
