@@ -34,6 +34,7 @@ constexpr COLORREF kFormatBack = RGB(85, 85, 85);
 constexpr LONG kCounterFontHeight = 16;
 constexpr const wchar_t* kCounterFace = L"Lucida Console";
 constexpr const wchar_t* kTimecodeFace = L"MS Sans Serif";
+constexpr LONG kSmallestTimecodeHeight = 8;
 
 constexpr int kToolTipWidth = 600;
 constexpr UINT_PTR kFileNameToolId = 10;
@@ -143,6 +144,17 @@ std::wstring FillField(std::wstring format, const std::wstring& value) {
   const size_t field = format.find(L"%s");
   if (field != std::wstring::npos) format.replace(field, 2, value);
   return format;
+}
+
+// The width of a text in a label's font.
+int TextWidth(const SkinLabel& label, const wchar_t* text) {
+  HDC dc = ::GetDC(label);
+  const HGDIOBJ old = label.GetFont() != nullptr ? ::SelectObject(dc, label.GetFont()) : nullptr;
+  SIZE extent{};
+  ::GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &extent);
+  if (old != nullptr) ::SelectObject(dc, old);
+  ::ReleaseDC(label, dc);
+  return static_cast<int>(extent.cx);
 }
 
 bool SameFileTime(const FILETIME& a, const FILETIME& b) {
@@ -282,6 +294,14 @@ void RecordPanel::SetUpLooks() {
     field.SetHeight(kCounterFontHeight);
     field.SetTextColor(kTimecodeCyan);
     field.SetBkColor(kPreviewBlack);
+  }
+  // A face that the system draws wider than the skin's fields is made smaller, all four alike,
+  // until "00:" fits.
+  RECT field{};
+  ::GetClientRect(m_lblTimecode[0], &field);
+  for (LONG height = kCounterFontHeight; height > kSmallestTimecodeHeight; --height) {
+    for (SkinLabel& label : m_lblTimecode) label.SetHeight(height);
+    if (TextWidth(m_lblTimecode[0], L"00:") <= field.right) break;
   }
   m_lblDrops.SetText(L"0");
   ShowItem(IDC_RECORD_NO_PICTURE, false);

@@ -1,13 +1,15 @@
 // The record panel in the main window on the simulated camcorder: the recordable time and its
-// colours, the capped and blinking dropped-frame count, the keys, and a recording whose file stops
-// taking data part way through.
+// colours, the capped and blinking dropped-frame count, the keys, a recording whose file stops
+// taking data part way through, and the panel's seven states, pictured in both languages.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 
 #include "MainWindowTestSupport.h"
+#include "ScreenCapture.h"
 #include "devices/Bus.h"
+#include "devices/BusControl.h"
 #include "files/AviInspection.h"
 #include "framework/Resources.h"
 #include "media/WriteLimit.h"
@@ -222,5 +224,111 @@ TEST_F(RecordPanelTest, AFileThatStopsTakingDataEndsTheRecordingAndIsListedAsCut
   // The serial number moved on: the next Record never reuses the cut file.
   EXPECT_NE(path, m_spPanel->GetSettings().GetNextFilePath());
 }
+
+// Pictures of the main window for a person to look at, beside the end-to-end tests' ones.
+void Shot(HWND window, const std::wstring& name) {
+  PumpPending();
+  ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  PumpUntil([] { return false; }, 300);
+  wchar_t module[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, module, MAX_PATH);
+  std::wstring folder = module;
+  folder = folder.substr(0, folder.rfind(L'\\'));
+  folder = folder.substr(0, folder.rfind(L'\\')) + L"\\e2e-shots";
+  ::CreateDirectoryW(folder.c_str(), nullptr);
+  EXPECT_TRUE(e2e::SavePicture(e2e::CaptureWindow(window), folder + L"\\" + name + L".bmp")) << "picture";
+}
+
+class RecordPanelStatesTest : public RecordPanelTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  void TearDown() override {
+    RecordPanelTest::TearDown();
+    framework::SetResourceHandle(framework::GetInstanceHandle());
+    if (m_hLanguage != nullptr) ::FreeLibrary(m_hLanguage);
+  }
+  HMODULE m_hLanguage = nullptr;
+};
+
+TEST_P(RecordPanelStatesTest, EachStateHasItsLookInBothLanguages) {
+  const bool english = GetParam();
+  const std::wstring language = english ? L"en" : L"ja";
+  if (english) {
+    wchar_t module[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, module, MAX_PATH);
+    std::wstring path = module;
+    path = path.substr(0, path.rfind(L'\\'));
+    path = path.substr(0, path.rfind(L'\\')) + L"\\lang\\PLVRLang.dll";
+    m_hLanguage = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, m_hLanguage);
+    framework::SetResourceHandle(m_hLanguage);
+  }
+  // The camcorder's frames come in real time from the start.
+  devices::Bus::Get().SetTickSource(nullptr);
+  OpenReady();
+  AppSettings& settings = m_spPanel->GetSettings();
+  auto shot = [&](int state) {
+    EXPECT_EQ(state, Panel().GetPanelState());
+    Shot(Window(), L"record-state" + std::to_wstring(state) + L"-" + language);
+  };
+
+  ASSERT_TRUE(TickUntilState(RecordPanel::kPanelReady));
+  shot(RecordPanel::kPanelReady);
+
+  // The preview gone: the camcorder looks taken by another program until it runs again.
+  Panel().GetRecordGraph().ClearGraph();
+  StatusTick();
+  shot(RecordPanel::kPanelInUse);
+  ASSERT_TRUE(TickUntilState(RecordPanel::kPanelReady));
+
+  ::SendMessageW(Panel(), WM_COMMAND, MAKEWPARAM(IDC_RECORD_RECORD, BN_CLICKED), 0);
+  PumpUntil([] { return false; }, 1200);
+  StatusTick();
+  shot(RecordPanel::kPanelRecording);
+  EXPECT_TRUE(Shown(IDC_RECORD_STOP));
+  EXPECT_FALSE(Shown(IDC_RECORD_RECORD));
+  EXPECT_TRUE(Shown(IDC_RECORD_FILE_NAME));
+  EXPECT_EQ(L"PLVR0001", Text(IDC_RECORD_FILE_NAME));
+  ::SendMessageW(Panel(), WM_COMMAND, MAKEWPARAM(IDC_RECORD_STOP, BN_CLICKED), 0);
+  ASSERT_TRUE(TickUntilState(RecordPanel::kPanelReady));
+
+  // Linked mode: stopped with the file open.
+  settings.SetRecordMode(1);
+  Panel().GetRecordGraph().SetRecordMode(RecordGraph::ModeLinked);
+  Panel().RefreshSettings();
+  ::SendMessageW(Panel(), WM_COMMAND, MAKEWPARAM(IDC_RECORD_RECORD, BN_CLICKED), 0);
+  PumpUntil([] { return false; }, 800);
+  ::SendMessageW(Panel(), WM_COMMAND, MAKEWPARAM(IDC_RECORD_STOP, BN_CLICKED), 0);
+  ASSERT_TRUE(TickUntilState(RecordPanel::kPanelPaused));
+  EXPECT_TRUE(Shown(IDC_RECORD_LINKED_NOTICE));
+  EXPECT_TRUE(Shown(IDC_RECORD_FINALIZE));
+  shot(RecordPanel::kPanelPaused);
+  ::SendMessageW(Panel(), WM_COMMAND, MAKEWPARAM(IDC_RECORD_FINALIZE, BN_CLICKED), 0);
+  ASSERT_TRUE(TickUntilState(RecordPanel::kPanelReady));
+  EXPECT_EQ(2, Panel().GetHistoryList().GetRowCount());
+
+  // No automatic name left.
+  const std::wstring last = settings.GetVideoFolder() + settings.MakeFileName(AppSettings::kLastSerialNumber);
+  ::CloseHandle(::CreateFileW(last.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_TRUE(TickUntilState(RecordPanel::kPanelNoFileName));
+  EXPECT_EQ(framework::LoadResString(IDS_FILE_NAMES_EXHAUSTED), Text(IDC_RECORD_ANNOUNCEMENT));
+  shot(RecordPanel::kPanelNoFileName);
+  ::DeleteFileW(last.c_str());
+
+  m_volume.m_nFree = 0;
+  ASSERT_TRUE(TickUntilState(RecordPanel::kPanelDiskFull));
+  shot(RecordPanel::kPanelDiskFull);
+  m_volume.m_nFree = 100ULL << 30;
+
+  devices::ExecuteBusCommand("unplug");
+  ASSERT_TRUE(TickUntil([&] {
+    StatusTick();
+    return Panel().GetPanelState() == RecordPanel::kPanelNoCamcorder;
+  }));
+  EXPECT_EQ(framework::LoadResString(IDS_CAMCORDER_NOT_CONNECTED), Text(IDC_RECORD_ANNOUNCEMENT));
+  shot(RecordPanel::kPanelNoCamcorder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, RecordPanelStatesTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "English" : "Japanese"; });
 
 }  // namespace
