@@ -171,9 +171,9 @@ std::string Ansi(const std::wstring& text) {
 }
 
 TEST_F(RecordPanelTest, AFileThatStopsTakingDataEndsTheRecordingAndIsListedAsCutShort) {
-  OpenReady();
-  // The camcorder's frames come in real time from here on.
+  // The camcorder's frames come in real time from the start.
   devices::Bus::Get().SetTickSource(nullptr);
+  OpenReady();
   ASSERT_TRUE(TickUntilState(RecordPanel::kPanelReady));
   const std::wstring path = m_spPanel->GetSettings().GetNextFilePath();
   ::SendMessageW(Panel(), WM_COMMAND, MAKEWPARAM(IDC_RECORD_RECORD, BN_CLICKED), 0);
