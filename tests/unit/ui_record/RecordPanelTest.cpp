@@ -28,7 +28,19 @@ class FreeSpaceVolume final : public VolumeQuery {
     *free = m_nFree;
     return TRUE;
   }
+  // A FAT32 volume on which one file has grown past the file system's limit.
+  BOOL GetFileSystemName(const std::wstring& root, std::wstring* name) override {
+    if (m_strFullFile.empty()) return VolumeQuery::GetFileSystemName(root, name);
+    *name = L"FAT32";
+    return TRUE;
+  }
+  BOOL GetFileSize(const std::wstring& path, ULONGLONG* size) override {
+    if (path != m_strFullFile) return VolumeQuery::GetFileSize(path, size);
+    *size = 5ULL << 30;
+    return TRUE;
+  }
   ULONGLONG m_nFree = 100ULL << 30;
+  std::wstring m_strFullFile;
 };
 
 // Reaches the graph's last polled drop count, which the panel shows.
@@ -223,6 +235,39 @@ TEST_F(RecordPanelTest, AFileThatStopsTakingDataEndsTheRecordingAndIsListedAsCut
   EXPECT_NE(std::string::npos, log.find(Ansi(framework::LoadResString(IDS_RECORD_CUT_SHORT) + L": "))) << log;
   // The serial number moved on: the next Record never reuses the cut file.
   EXPECT_NE(path, m_spPanel->GetSettings().GetNextFilePath());
+}
+
+TEST_F(RecordPanelTest, AFileAtItsFileSystemsSizeLimitIsClosedAndTheRecordingGoesOnInTheNext) {
+  devices::Bus::Get().SetTickSource(nullptr);
+  OpenReady();
+  ASSERT_TRUE(TickUntilState(RecordPanel::kPanelReady));
+  AppSettings& settings = m_spPanel->GetSettings();
+  const std::wstring first = settings.GetNextFilePath();
+  ::SendMessageW(Panel(), WM_COMMAND, MAKEWPARAM(IDC_RECORD_RECORD, BN_CLICKED), 0);
+  PumpUntil([] { return false; }, 1000);
+  m_volume.m_strFullFile = first;
+  ASSERT_TRUE(PumpUntil([&] { return Panel().GetRecordGraph().GetFilePath() != first; }, 3000));
+  EXPECT_EQ(RecordPanel::kRecordRunning, Panel().GetRecordState());
+  EXPECT_EQ(RecordGraph::StateCapture, Panel().GetRecordGraph().GetState());
+  const std::wstring second = Panel().GetRecordGraph().GetFilePath();
+  EXPECT_EQ(L"PLVR0002", Text(IDC_RECORD_FILE_NAME));
+  PumpUntil([] { return false; }, 1000);
+  ::SendMessageW(Panel(), WM_COMMAND, MAKEWPARAM(IDC_RECORD_STOP, BN_CLICKED), 0);
+  EXPECT_EQ(RecordPanel::kRecordStopped, Panel().GetRecordState());
+
+  // Both files are whole, listed and logged; the next one would be the third.
+  for (const std::wstring& path : {first, second}) {
+    int format = 0, type = 0;
+    DWORD frames = 0;
+    std::vector<DWORD> drops;
+    EXPECT_TRUE(GetAVIDropInfo(path, &format, &type, &frames, &drops));
+    EXPECT_GE(frames, 20u);
+  }
+  EXPECT_EQ(2u, Panel().GetHistoryList().GetFileRecords().size());
+  const std::string log = ReadFile(first.substr(0, first.rfind(L'\\')) + L"\\PLVR.LOG");
+  EXPECT_NE(std::string::npos, log.find("\\PLVR0001\r\n"));
+  EXPECT_NE(std::string::npos, log.find("\\PLVR0002\r\n"));
+  EXPECT_EQ(3, settings.GetNextSerialNumber());
 }
 
 // Pictures of the main window for a person to look at, beside the end-to-end tests' ones.
