@@ -412,14 +412,16 @@ bool RecordPanel::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& res
         framework::AppMessageBox(IDS_RESOLUTION_CHANGED, MB_ICONEXCLAMATION);
       }
       return false;
-    case WM_DESTROY:
-      KillTimer(m_hWnd, kLevelTimerId);
-      m_recordGraph.ExitGraph();
-      m_bInitialized = false;
-      return false;
     default:
       return framework::Dialog::OnMessage(msg, wParam, lParam, result);
   }
+}
+
+void RecordPanel::OnDestroy() {
+  KillTimer(m_hWnd, kLevelTimerId);
+  m_recordGraph.ExitGraph();
+  m_bInitialized = false;
+  framework::Dialog::OnDestroy();
 }
 
 void RecordPanel::OnTimer(UINT_PTR timerId) {

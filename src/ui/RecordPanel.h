@@ -88,6 +88,7 @@ class RecordPanel : public framework::Dialog {
   BOOL OnInitDialog() override;
   bool OnCommand(WORD id, WORD code, HWND control) override;
   void OnTimer(UINT_PTR timerId) override;
+  void OnDestroy() override;
   bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
  private:
