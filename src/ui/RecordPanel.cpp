@@ -393,10 +393,16 @@ bool RecordPanel::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& res
       MainPanel::DrawItemPicture(GetDlgItem(IDC_RECORD_BACKGROUND), reinterpret_cast<HDC>(wParam), 0, 0);
       result = TRUE;
       return true;
-    case WM_RBUTTONUP:
-      ShowPreviewMenu(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+    case WM_RBUTTONUP: {
+      // Clicks on the picture come from the video window in its own coordinates; where the
+      // cursor was tells the place on the panel either way.
+      const DWORD position = ::GetMessagePos();
+      POINT client{static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
+      ::ScreenToClient(m_hWnd, &client);
+      ShowPreviewMenu(client);
       result = 0;
       return true;
+    }
     case WM_LIST_NOTIFY:
       if (wParam != HistoryOpenSelection) {
         UpdatePlayButtons();

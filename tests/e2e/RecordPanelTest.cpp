@@ -29,6 +29,8 @@ constexpr int kHistory = 1005;
 constexpr int kRecord = 1006;
 constexpr int kStop = 1007;
 constexpr int kDrops = 1022;
+constexpr int kPlayFile = 1092;
+constexpr int kPlayDrop = 1093;
 constexpr int kFinalize = 1037;
 constexpr int kAnnouncement = 1040;
 constexpr int kLinkedNotice = 1090;
@@ -245,6 +247,13 @@ TEST(RecordPanel, StandardModeRecordsNumberedFilesLogsThemAndFollowsTheCamcorder
   // Two bold file rows, and the second file's dropped second (or two, across a second's edge).
   EXPECT_GE(session.HistoryRows(), 3);
   EXPECT_LE(session.HistoryRows(), 4);
+
+  // The last row, selected, is a dropped scene: its play button opens the play tab.
+  EXPECT_TRUE(session.ShownEnabled(kPlayDrop));
+  EXPECT_FALSE(session.Shown(kPlayFile));
+  session.Click(kPlayDrop);
+  HWND playPanel = FindPanel(session.Main(), kPlayBackground);
+  EXPECT_TRUE(e2e::WaitUntil([&] { return playPanel != nullptr && IsWindowVisible(playPanel); }, 10s));
 
   // F5 on the play tab does nothing; the camcorder's record button brings the record tab back.
   session.PressKey(VK_F4);
