@@ -481,7 +481,10 @@ void RecordPanel::SetVisible(bool visible) {
       ::DispatchMessageW(&pending);
     }
     m_recordGraph.SetMute(FALSE);
-    if (m_bInitialized && m_recordGraph.GetState() != RecordGraph::StatePreview) m_recordGraph.UpdateGraph();
+    // The preview is rebuilt when it does not run; a capture is never cut off for it.
+    if (m_bInitialized && m_recordGraph.GetState() != RecordGraph::StatePreview && !IsGraphRecordingOrPaused()) {
+      m_recordGraph.UpdateGraph();
+    }
   } else {
     ShowWindow(SW_HIDE);
     m_recordGraph.SetMute(TRUE);
@@ -879,8 +882,8 @@ void RecordPanel::OnDvEvent(int code, LPARAM argument) {
       }
       break;
     case EVENT_DISKFULL:
+      // The status tick shows it and ends the recording.
       m_nWantedState = kPanelDiskFull;
-      ApplyPanelState(kPanelDiskFull);
       break;
     case EVENT_FILELIMIT:
       if (IsGraphRecordingOrPaused()) ContinueInNewFile();
