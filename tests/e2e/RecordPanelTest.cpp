@@ -44,6 +44,26 @@ DWORD RunBusCommand(const std::wstring& arguments) {
   return exitCode;
 }
 
+// The bus's answer to a command sent straight through its control pipe.
+std::string BusAnswer(const std::string& command) {
+  HANDLE pipe = CreateFileW(L"\\\\.\\pipe\\PloverDVBus", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (pipe == INVALID_HANDLE_VALUE) return std::string();
+  const std::string line = command + "\n";
+  DWORD done = 0;
+  WriteFile(pipe, line.data(), static_cast<DWORD>(line.size()), &done, nullptr);
+  std::string answer;
+  char buffer[512];
+  while (ReadFile(pipe, buffer, sizeof(buffer), &done, nullptr) && done > 0) answer.append(buffer, done);
+  CloseHandle(pipe);
+  return answer;
+}
+
+// True once the camcorder has been told this tape state of the computer.
+bool CamcorderSawTapeState(int state) {
+  const std::string wanted = "tape-state=" + std::to_string(state) + " ";
+  return e2e::WaitUntil([&] { return BusAnswer("state").find(wanted) != std::string::npos; }, 10s);
+}
+
 HWND FindPanel(HWND main, int backgroundId) {
   for (HWND child = FindWindowExW(main, nullptr, L"#32770", nullptr); child != nullptr;
        child = FindWindowExW(main, child, L"#32770", nullptr)) {
@@ -208,12 +228,16 @@ TEST(RecordPanel, StandardModeRecordsNumberedFilesLogsThemAndFollowsTheCamcorder
   RecordSession session(/*recordMode=*/0, /*recordFormat=*/2);
   ASSERT_NE(nullptr, session.Panel());
 
-  // Record, Stop, Record with three frames lost on the bus, Stop.
+  // Record, Stop, Record with three frames lost on the bus, Stop. The camcorder hears of the
+  // computer's recording (tape state 2) and of its being ready again (3).
+  ASSERT_TRUE(session.WaitReady());
+  EXPECT_TRUE(CamcorderSawTapeState(3)) << BusAnswer("state");
   session.RecordFor(1200, kStop);
+  EXPECT_TRUE(CamcorderSawTapeState(3)) << BusAnswer("state");
   ASSERT_TRUE(session.WaitReady());
   session.Click(kRecord);
   ASSERT_TRUE(session.WaitRecording());
-  Sleep(500);
+  EXPECT_TRUE(CamcorderSawTapeState(2)) << BusAnswer("state");
   RunBusCommand(L"drop 3");
   Sleep(800);
   session.Click(kStop);
