@@ -168,6 +168,41 @@
 
 // Record panel (dialog 105)
 #define IDC_RECORD_BACKGROUND 1077        // holds the record panel's background bitmap
+#define IDC_RECORD_HISTORY 1005           // recording history list
+#define IDC_RECORD_RECORD 1006            // record button (F5)
+#define IDC_RECORD_STOP 1007              // stop button (F5)
+#define IDC_RECORD_FILE_NAME 1020         // name of the file recorded next
+#define IDC_RECORD_DROPS_LABEL 1021       // "欠落フレーム数 :"
+#define IDC_RECORD_DROPS 1022             // dropped-frame count
+#define IDC_RECORD_FINALIZE 1037          // finalize button (F6, linked mode)
+#define IDC_RECORD_ANNOUNCEMENT 1040      // why the camcorder or the disk cannot record
+#define IDC_RECORD_TC_HOURS 1041          // time code: hours and separator
+#define IDC_RECORD_TIME_LABEL 1042        // "録画可能時間 :"
+#define IDC_RECORD_PREVIEW 1043           // hosts the live picture
+#define IDC_RECORD_MODE 1044              // "録画モード : %s"
+#define IDC_RECORD_FORMAT 1045            // "ファイル形式 : %s"
+#define IDC_RECORD_FOLDER 1046            // recording folder (read-only edit)
+#define IDC_RECORD_ICON 1047              // recording icon, frames 0-8
+#define IDC_RECORD_F5 1048                // "F5"
+#define IDC_RECORD_F6 1049                // "F6"
+#define IDC_RECORD_TC_MINUTES 1050        // time code: minutes and separator
+#define IDC_RECORD_TC_SECONDS 1051        // time code: seconds and separator
+#define IDC_RECORD_TC_FRAMES 1052         // time code: frames
+#define IDC_RECORD_NO_PICTURE 1088        // "録画中" over the preview area when no picture is drawn
+#define IDC_RECORD_LINKED_NOTICE 1090     // "連結モード　録画停止中"
+#define IDC_RECORD_PLAY_FILE 1092         // play the selected file from its start
+#define IDC_RECORD_PLAY_DROP 1093         // play the selected dropped scene
+#define IDC_RECORD_FOLDER_FRAME 1096      // place of the recording folder field
+#define IDC_RECORD_HISTORY_LABEL 1097     // "録画履歴"
+#define IDC_RECORD_HOURS 1098             // recordable time: hours
+#define IDC_RECORD_HOURS_UNIT 1099        // "h"
+#define IDC_RECORD_MINUTES 1100           // recordable time: minutes
+#define IDC_RECORD_MINUTES_UNIT 1101      // "m"
+#define IDC_RECORD_OVERLAY 1118           // centre marker and safe margin over the preview
+#define IDC_RECORD_LEVEL_METER 1119       // audio level meter
+#define IDC_RECORD_METER_SHOW 1121        // ">": show the level meter
+#define IDC_RECORD_METER_HIDE 1122        // "<": hide the level meter
+// The record preview's pop-up menu and its commands
 
 // Play panel (dialog 106)
 #define IDC_PLAY_PLAY 1004                // play button
@@ -316,3 +351,7 @@
 #define IDS_TIP_HIDE_LEVEL_METER 159
 #define IDS_RESOLUTION_CHANGED 160
 #define IDS_LAST 160
+// Record panel: a recording that could not be written or started, beyond the original table
+#define IDS_RECORD_WRITE_ERROR 161        // %s: the system's error text
+#define IDS_RECORD_CUT_SHORT 162          // history and log mark of a file cut short
+#define IDS_RECORD_START_FAILED 163       // %s: the system's error text

@@ -82,6 +82,8 @@ private:
   int m_nSerialDigits = 4;
   int m_nFirstSerialNumber = 1;
   int m_nNextSerialNumber = 1;
+  // The last search saw a file with the last serial number: no automatic name is left.
+  bool m_bSerialNumbersUsedUp = false;
 };
 
 // Appends a backslash unless the text is empty or already ends in one.

@@ -17,6 +17,7 @@ enum DeviceEventCode : int {
     EVENT_PLAYASPECT = 9,        // posted
     EVENT_RECFORMAT = 10,        // posted
     EVENT_PLAYFORMAT = 11,       // posted
+    EVENT_WRITEERROR = 12,       // lParam: the HRESULT of the record graph's failed write (sent)
 };
 
 // Connection status codes; the record panel shows a message for every code but Ready.

@@ -115,6 +115,21 @@ int DropHistoryList::AddRecordedFile(const std::wstring& strPath, const std::wst
   return nDropCount;
 }
 
+void DropHistoryList::SetLastFileNote(const std::wstring& strNote) {
+  if (m_hWnd == nullptr || m_vecFiles.empty()) return;
+  const int nLastFile = static_cast<int>(m_vecFiles.size()) - 1;
+  for (int nRow = GetRowCount() - 1; nRow >= 0; --nRow) {
+    const HistoryRowEntry& entry = m_vecRows[static_cast<size_t>(nRow)];
+    if (entry.nFileIndex != nLastFile || entry.IsDropRow()) continue;
+    std::wstring note = strNote;
+    LVITEMW item{};
+    item.iSubItem = kColumnCount;
+    item.pszText = note.data();
+    SendMessage(LVM_SETITEMTEXTW, nRow, reinterpret_cast<LPARAM>(&item));
+    return;
+  }
+}
+
 std::vector<DropHistoryList::DropGroup> DropHistoryList::GroupDropsBySecond(int nVideoFormat,
                                                                               const std::vector<DWORD>& drops) {
   std::vector<DropGroup> groups;

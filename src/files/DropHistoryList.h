@@ -58,6 +58,10 @@ class DropHistoryList : public framework::Control {
   // information cannot be read (then nothing is listed or logged).
   int AddRecordedFile(const std::wstring& strPath, const std::wstring& strLogPath);
 
+  // Puts a short note (a recording cut short, for one) in the count column of the file row of the
+  // file added last; nothing when no file is listed.
+  void SetLastFileNote(const std::wstring& strNote);
+
   // The selected row's file (path, local last-write time, length) and its second and count; false
   // when no row is selected.
   bool GetSelectedEntry(std::wstring* pstrPath, FILETIME* pftLastWrite, ULONGLONG* pqwLength, int* pnSecond,

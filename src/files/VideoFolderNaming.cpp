@@ -85,6 +85,7 @@ BOOL AppSettings::FindNextSerialNumber() {
       const int nNumber = ParseSerialNumber(strName, strPrefix.size());
       if (nNumber > nHighest) nHighest = nNumber;
     }
+    m_bSerialNumbersUsedUp = nHighest >= kLastSerialNumber;
     if (dwEnd == ERROR_NO_MORE_FILES) {
       if (nHighest < kLastSerialNumber) {
         nNext = nHighest + 1;
@@ -99,8 +100,10 @@ BOOL AppSettings::FindNextSerialNumber() {
       nNext = nHighest < kLastSerialNumber ? nHighest + 1 : m_nFirstSerialNumber;
     }
   } else if (dwEnd == ERROR_FILE_NOT_FOUND) {
+    m_bSerialNumbersUsedUp = false;
     nNext = m_nFirstSerialNumber;
   } else {
+    m_bSerialNumbersUsedUp = false;
     bResult = FALSE;
     nNext = 0;
   }
@@ -110,8 +113,10 @@ BOOL AppSettings::FindNextSerialNumber() {
 }
 
 BOOL AppSettings::IsSerialNumberExhausted() {
-  const BOOL bFound = FindNextSerialNumber();
-  return (!bFound && m_nNextSerialNumber == m_nFirstSerialNumber) ? TRUE : FALSE;
+  // Only a file with the last number exhausts the names; a search that broke off before it saw
+  // any numbered file starts again at the first number, but nothing is used up.
+  FindNextSerialNumber();
+  return m_bSerialNumbersUsedUp ? TRUE : FALSE;
 }
 
 std::wstring AppSettings::GetFileSystemName(const std::wstring& strPath) {

@@ -4,6 +4,7 @@
 
 #include "core/DebugTrace.h"
 #include "device/DVManager.h"
+#include "device/DeviceEvents.h"
 
 #include <winioctl.h>
 
@@ -35,6 +36,15 @@ constexpr int EventRecAspect = 8;
 constexpr int EventRecFormat = 10;
 constexpr int EventDiskFull = 4;
 constexpr int EventFileLimit = 5;
+constexpr int EventWriteError = EVENT_WRITEERROR;
+constexpr long GraphErrorAbort = 0x03;  // a filter stopped streaming on an error; param 1 its HRESULT
+
+// True when the file exists and holds data: a capture never starts over such a file.
+bool HoldsData(const std::wstring& strPath) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(strPath.c_str(), GetFileExInfoStandard, &data)) return false;
+    return data.nFileSizeHigh != 0 || data.nFileSizeLow != 0;
+}
 
 }  // namespace
 
@@ -90,8 +100,9 @@ Timecode RecordGraph::GetRecordedTime() const {
 }
 
 ULONGLONG RecordGraph::GetRecordableSeconds() {
-    const size_t nSlash = m_strFilePath.rfind(L'\\');
-    const std::wstring strFolder = nSlash == std::wstring::npos ? m_strFilePath : m_strFilePath.substr(0, nSlash + 1);
+    const std::wstring& strPath = GetFilePath();
+    const size_t nSlash = strPath.rfind(L'\\');
+    const std::wstring strFolder = nSlash == std::wstring::npos ? strPath : strPath.substr(0, nSlash + 1);
     ULONGLONG nFree = 0;
     if (!m_pVolume->GetFreeBytes(strFolder, &nFree)) return 0;
     if (nFree <= DiskReserveBytes) return 0;
@@ -99,8 +110,9 @@ ULONGLONG RecordGraph::GetRecordableSeconds() {
 }
 
 BOOL RecordGraph::CheckCaptureFileSize() {
-    const size_t nRoot = m_strFilePath.find(L":\\");
-    const std::wstring strRoot = nRoot == std::wstring::npos ? m_strFilePath : m_strFilePath.substr(0, nRoot + 2);
+    const std::wstring& strPath = GetFilePath();
+    const size_t nRoot = strPath.find(L":\\");
+    const std::wstring strRoot = nRoot == std::wstring::npos ? strPath : strPath.substr(0, nRoot + 2);
     std::wstring strFileSystem;
     if (!m_pVolume->GetFileSystemName(strRoot, &strFileSystem)) return FALSE;
     ULONGLONG nLimit = 0;
@@ -115,7 +127,7 @@ BOOL RecordGraph::CheckCaptureFileSize() {
     }
     nLimit = nLimit > LimitMarginBytes ? nLimit - LimitMarginBytes : 0;
     ULONGLONG nSize = 0;
-    if (!m_pVolume->GetFileSize(m_strFilePath, &nSize)) return FALSE;
+    if (!m_pVolume->GetFileSize(strPath, &nSize)) return FALSE;
     return nSize > nLimit ? FALSE : TRUE;
 }
 
@@ -204,7 +216,7 @@ HRESULT RecordGraph::MakeRecordGraphForPreview() {
 
 // The file is made new, uncompressed even in a compressed folder, before the writer opens it.
 void RecordGraph::PrepareCaptureFile() const {
-    const HANDLE hFile = ::CreateFileW(m_strFilePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    const HANDLE hFile = ::CreateFileW(m_strCaptureFile.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (hFile == INVALID_HANDLE_VALUE) return;
     USHORT nFormat = COMPRESSION_FORMAT_NONE;
     DWORD dwReturned = 0;
@@ -220,7 +232,7 @@ HRESULT RecordGraph::AddFileWriter(IBaseFilter* pMux) {
     MediaPtr<IFileSinkFilter2> spSink;
     hr = spWriter->QueryInterface(IID_IFileSinkFilter2, spSink.AsVoid());
     if (TRACE_FAILED_HR(hr, "QueryInterface")) return hr;
-    hr = spSink->SetFileName(m_strFilePath.c_str(), nullptr);
+    hr = spSink->SetFileName(m_strCaptureFile.c_str(), nullptr);
     if (TRACE_FAILED_HR(hr, "SetFileName")) return hr;
     hr = spSink->SetMode(AM_FILE_OVERWRITE);
     if (TRACE_FAILED_HR(hr, "SetMode")) return hr;
@@ -290,14 +302,24 @@ HRESULT RecordGraph::StartCapture() {
     if (m_nRecordMode == ModeLinked && m_nState == StatePaused) {
         const HRESULT hr = RunGraph();
         if (FAILED(hr)) {
-            UpdateGraph();
+            // The paused file is closed and kept as it stands; the caller learns it is closed.
+            TRACE_FAILED_HR(hr, "RunGraph");
+            CloseCapture();
             return hr;
         }
         m_nState = StateCapture;
         SetTapeState(TapeRecording);
         return S_OK;
     }
+    // A new capture makes its file anew; a file that already holds frames (a recording whose
+    // close went wrong, or one made meanwhile) is never emptied for it.
+    if (HoldsData(m_strFilePath)) {
+        TRACE_FAILED_HR(HRESULT_FROM_WIN32(ERROR_FILE_EXISTS), "HoldsData");
+        return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
+    }
     ClearGraph();
+    m_strCaptureFile = m_strFilePath;
+    m_hrWriteError = S_OK;
     HRESULT hr = m_nRecordFormat == 1 ? MakeRecordGraphForType1Capture() : MakeRecordGraphForType2Capture();
     if (SUCCEEDED(hr)) {
         MediaPtr<IBaseFilter> spDV;
@@ -319,7 +341,7 @@ void RecordGraph::WaitForFirstSample() const {
 }
 
 void RecordGraph::CommitCaptureFile() const {
-    if (FILE* pFile = _wfopen(m_strFilePath.c_str(), L"ac")) {
+    if (FILE* pFile = _wfopen(m_strCaptureFile.c_str(), L"ac")) {
         fflush(pFile);
         fclose(pFile);
     }
@@ -328,20 +350,28 @@ void RecordGraph::CommitCaptureFile() const {
 HRESULT RecordGraph::StopCapture() {
     WaitForFirstSample();
     if (m_nRecordMode == ModeLinked && m_nState == StateCapture) {
-        const HRESULT hr = PauseGraph();
-        if (FAILED(hr)) return UpdateGraph();
-        m_nState = StatePaused;
-        SetTapeState(TapeReady);
-        return S_OK;
+        const HRESULT hr = PauseCapture();
+        if (SUCCEEDED(hr)) {
+            m_nState = StatePaused;
+            SetTapeState(TapeReady);
+            return S_OK;
+        }
+        // The pause failed: the file is closed like a finished one, and the caller is told, so
+        // that it does not count on resuming a file that is no longer open.
+        TRACE_FAILED_HR(hr, "PauseGraph");
+        CloseCapture();
+        return hr;
     }
-    const HRESULT hr = UpdateGraph();
-    TRACE_FAILED_HR(hr, "UpdateGraph");
-    CommitCaptureFile();
-    return hr;
+    return CloseCapture();
 }
 
 HRESULT RecordGraph::FinishCapture() {
     WaitForFirstSample();
+    return CloseCapture();
+}
+
+// Back to the preview, which closes the capture file, then the file is committed to disk.
+HRESULT RecordGraph::CloseCapture() {
     const HRESULT hr = UpdateGraph();
     TRACE_FAILED_HR(hr, "UpdateGraph");
     CommitCaptureFile();
@@ -398,7 +428,21 @@ LRESULT RecordGraph::OnGraphNotify(WPARAM, LPARAM) {
     if (!m_spMediaEvent) return 0;
     long nCode = 0;
     LONG_PTR nParam1 = 0, nParam2 = 0;
-    while (m_spMediaEvent->GetEvent(&nCode, &nParam1, &nParam2, 0) == S_OK)
+    HRESULT hrAbort = S_OK;
+    while (m_spMediaEvent->GetEvent(&nCode, &nParam1, &nParam2, 0) == S_OK) {
+        // A write error of the capture file ends the recording's use: the owner must hear of it,
+        // or the time code would run on over a file that no longer grows.
+        if (nCode == GraphErrorAbort && IsFileOpen() && hrAbort == S_OK) {
+            const auto hr = static_cast<HRESULT>(nParam1);
+            hrAbort = FAILED(hr) ? hr : E_FAIL;
+        }
         TRACE_FAILED_HR(m_spMediaEvent->FreeEventParams(nCode, nParam1, nParam2), "FreeEventParams");
+    }
+    // Told once the queue is empty: the owner's answer rebuilds the graph.
+    if (FAILED(hrAbort) && m_hrWriteError == S_OK) {
+        m_hrWriteError = hrAbort;
+        TRACE_FAILED_HR(hrAbort, "EC_ERRORABORT");
+        if (m_pHost) m_pHost->NotifyEvent(EventWriteError, hrAbort);
+    }
     return 0;
 }

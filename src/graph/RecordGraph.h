@@ -23,14 +23,19 @@ public:
     void ExitGraph();
 
     int GetState() const { return m_nState; }
+    // The file of the next capture. While a capture is running or paused its own file stays the
+    // one written, checked and committed until it is closed; the path set meanwhile waits.
     void SetFilePath(const std::wstring& strPath) { m_strFilePath = strPath; }
-    const std::wstring& GetFilePath() const { return m_strFilePath; }
+    // The file being written while capturing or paused, else the file of the next capture.
+    const std::wstring& GetFilePath() const { return IsFileOpen() ? m_strCaptureFile : m_strFilePath; }
     void SetRecordMode(int nMode) { m_nRecordMode = nMode; }
     int GetRecordMode() const { return m_nRecordMode; }
     void SetPreviewSize(int nSize) { m_nPreviewSize = nSize; }
     void SetRecordFormat(int nFormat) { m_nRecordFormat = nFormat; }
     int GetDroppedFrameCount() const { return m_nDroppedTotal; }
     int GetVideoFormat() const { return m_nVideoFormat; }
+    // Why the writing of the current (or last) capture file failed; S_OK while it has not.
+    HRESULT GetWriteError() const { return m_hrWriteError; }
     void SetMute(BOOL bMute);
     LevelMeterCB::Levels GetAudioLevels() const;
     Timecode GetRecordedTime() const;
@@ -52,6 +57,12 @@ public:
     void OnGraphTimer() override;
     LRESULT OnGraphNotify(WPARAM wParam, LPARAM lParam) override;
 
+protected:
+    // Holds a linked-mode capture with its file open.
+    virtual HRESULT PauseCapture() { return PauseGraph(); }
+
+    int m_nDroppedTotal = 0;  // dropped frames of the current (or last) capture at the last poll
+
 private:
     HRESULT AddOpening(MediaPtr<media::IBaseFilter>& spDV, MediaPtr<media::IBaseFilter>& spGrabber);
     HRESULT AddAudioBranch(media::IBaseFilter* pSplitter);
@@ -64,11 +75,15 @@ private:
     void CommitCaptureFile() const;
     void WaitForFirstSample() const;
     void SetTapeState(int nState);
+    bool IsFileOpen() const { return m_nState == StateCapture || m_nState == StatePaused; }
+    HRESULT CloseCapture();
 
     int m_nState = StateNone;
     GraphHost* m_pHost = nullptr;
     std::unique_ptr<GraphHost> m_spOwnedHost;
     std::wstring m_strFilePath = L"C:\\Default.avi";
+    std::wstring m_strCaptureFile;  // the file of the capture that runs, is paused or ran last
+    HRESULT m_hrWriteError = S_OK;
     int m_nRecordMode = ModeStandard;
     int m_nPreviewSize = 1;
     int m_nRecordFormat = 1;
@@ -76,7 +91,6 @@ private:
     int m_nVideoFormat = 1;
     DVCapCB m_dvCallback;
     LevelMeterCB m_levelMeter;
-    int m_nDroppedTotal = 0;
     BOOL m_bMute = FALSE;
     VolumeQuery m_systemVolume;
     VolumeQuery* m_pVolume = &m_systemVolume;

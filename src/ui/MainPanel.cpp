@@ -360,6 +360,10 @@ bool MainPanel::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resul
     case WM_QUERYDRAGICON:
       result = reinterpret_cast<LRESULT>(m_icon.Get());
       return true;
+    case WM_DISPLAYCHANGE:
+      // Only top-level windows hear of it; the record panel ends a recording on it.
+      if (m_recordPanel.IsWindow()) m_recordPanel.SendMessage(WM_DISPLAYCHANGE, wParam, lParam);
+      return false;
     case WM_DEVICE_EVENT:
       result = OnDeviceEvent(static_cast<int>(wParam), lParam);
       return true;

@@ -21,6 +21,7 @@ class SkinLabel : public framework::Control {
   // Bold, or back to the weight the label started with.
   void SetBold(bool bold);
   void SetTextColor(COLORREF color);
+  COLORREF GetTextColor() const { return m_crText; }
   // A solid background, or (COLORREF)-1 for a transparent one.
   void SetBkColor(COLORREF color);
   // Erases the old text through the parent's background, then sets the new one; nothing when the

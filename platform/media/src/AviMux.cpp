@@ -59,8 +59,10 @@ public:
         else if (m_spWriter) result = m_spWriter->WriteAudio({sample.pData, sample.nSize});
         else m_vecEarlyAudio.insert(m_vecEarlyAudio.end(), sample.pData, sample.pData + sample.nSize);
         if (result != avi::AviResult::Ok) {
+            // The graph's owner learns why: the system's error of the write that failed.
             m_bFailed = true;
-            if (m_pSite) m_pSite->PostGraphEvent(EC_ERRORABORT, E_FAIL, 0);
+            const HRESULT hr = m_pSink != nullptr ? m_pSink->LastWriteError() : E_FAIL;
+            if (m_pSite) m_pSite->PostGraphEvent(EC_ERRORABORT, hr, 0);
             return E_FAIL;
         }
         return S_OK;
@@ -76,7 +78,8 @@ protected:
         const Pin* pOut = FindPin(PINDIR_OUTPUT, 0);
         if (!pOut->IsConnected() || !FindPin(PINDIR_INPUT, 0)->IsConnected()) return VFW_E_NOT_CONNECTED;
         std::lock_guard lock(m_mtx);
-        m_pFile = dynamic_cast<FileSink&>(pOut->Peer()->Filter()).SinkFile();
+        m_pSink = &dynamic_cast<FileSink&>(pOut->Peer()->Filter());
+        m_pFile = m_pSink->SinkFile();
         if (m_pFile == nullptr) return E_UNEXPECTED;
         m_spWriter.reset();
         m_vecEarlyAudio.clear();
@@ -89,6 +92,7 @@ protected:
         if (m_spWriter) m_spWriter->Finish();
         m_spWriter.reset();
         m_pFile = nullptr;
+        m_pSink = nullptr;
     }
 
 private:
@@ -139,6 +143,7 @@ private:
 
     std::mutex m_mtx;
     avi::FileIo* m_pFile = nullptr;
+    FileSink* m_pSink = nullptr;
     std::unique_ptr<avi::AviWriter> m_spWriter;
     std::vector<uint8_t> m_vecEarlyAudio;  // Type 2 audio that came before the first frame
     int64_t m_nLastFrame = -1;

@@ -30,6 +30,10 @@ public:
     }
 
     avi::FileIo* SinkFile() override { return m_file.IsOpen() ? &m_file : nullptr; }
+    HRESULT LastWriteError() override {
+        const DWORD dwError = m_file.LastWriteError();
+        return dwError != 0 ? HRESULT_FROM_WIN32(dwError) : E_FAIL;
+    }
 
     HRESULT CheckInputType(int, const MediaType& mt) override {
         return IsEqualGUID(mt.major, MEDIATYPE_Stream) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;

@@ -1,11 +1,23 @@
 // Positioned reads and writes on a Win32 file handle, in pieces the system takes at once.
 #include "Win32File.h"
 
+#include "media/WriteLimit.h"
+
 #include <algorithm>
+#include <atomic>
 
 namespace media {
 namespace {
 constexpr std::size_t MaxTransfer = 64u << 20;  // bytes per ReadFile / WriteFile call
+
+// The file size past which writes fail, 0 for none, and the error they fail with.
+std::atomic<ULONGLONG> g_nWriteLimit{0};
+std::atomic<DWORD> g_dwWriteLimitError{ERROR_DISK_FULL};
+}
+
+void SetFileWriteLimit(ULONGLONG nLimitBytes, DWORD dwError) {
+    g_dwWriteLimitError = dwError;
+    g_nWriteLimit = nLimitBytes;
 }
 
 HRESULT Win32File::OpenForReading(const std::wstring& strPath) {
@@ -17,6 +29,7 @@ HRESULT Win32File::OpenForReading(const std::wstring& strPath) {
 
 HRESULT Win32File::OpenForWriting(const std::wstring& strPath, bool bOverwrite) {
     Close();
+    m_dwLastWriteError = 0;
     m_hFile = ::CreateFileW(strPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, bOverwrite ? CREATE_ALWAYS : OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
     return IsOpen() ? S_OK : HRESULT_FROM_WIN32(::GetLastError());
@@ -49,12 +62,27 @@ bool Win32File::ReadAt(std::uint64_t pos, void* buffer, std::size_t size, std::s
 }
 
 bool Win32File::WriteAt(std::uint64_t pos, const void* data, std::size_t size) {
-    if (!IsOpen() || !SeekTo(pos)) return false;
+    if (!IsOpen()) return false;
+    const ULONGLONG nLimit = g_nWriteLimit;
+    if (nLimit != 0 && pos + size > nLimit) {
+        m_dwLastWriteError = g_dwWriteLimitError;
+        ::SetLastError(m_dwLastWriteError);
+        return false;
+    }
+    if (!SeekTo(pos)) {
+        m_dwLastWriteError = ::GetLastError();
+        return false;
+    }
     std::size_t nDone = 0;
     while (nDone < size) {
         const DWORD dwWant = static_cast<DWORD>(std::min(size - nDone, MaxTransfer));
         DWORD dwPut = 0;
-        if (!::WriteFile(m_hFile, static_cast<const char*>(data) + nDone, dwWant, &dwPut, nullptr) || dwPut != dwWant) return false;
+        if (!::WriteFile(m_hFile, static_cast<const char*>(data) + nDone, dwWant, &dwPut, nullptr) || dwPut != dwWant) {
+            // A short write without an error is a full volume.
+            const DWORD dwError = ::GetLastError();
+            m_dwLastWriteError = dwError != ERROR_SUCCESS ? dwError : ERROR_DISK_FULL;
+            return false;
+        }
         nDone += dwPut;
     }
     return true;

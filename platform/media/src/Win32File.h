@@ -29,9 +29,13 @@ public:
     bool Truncate(std::uint64_t size) override;
     bool Flush(bool toDisk) override;
 
+    // The system's error of the last write that failed, 0 when none has.
+    DWORD LastWriteError() const { return m_dwLastWriteError; }
+
 private:
     bool SeekTo(std::uint64_t pos);
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
+    DWORD m_dwLastWriteError = 0;
 };
 
 }  // namespace media

@@ -154,6 +154,24 @@ TEST(VideoFolderNamingSearchTest, ASearchThatBreaksOffNeverReusesTheHighestNumbe
   EXPECT_EQ(6, settings.GetNextSerialNumber());
 }
 
+TEST(VideoFolderNamingSearchTest, OnlyTheLastNumberSeenExhaustsTheNamesAfterASearchBreaksOff) {
+  struct Case {
+    std::vector<std::wstring> names;
+    int nNext;
+    bool bExhausted;
+  };
+  const Case cases[] = {
+      {{L"PLVR.avi", L"PLVRtrip.avi"}, 1, false},  // only unnumbered files seen
+      {{L"PLVR0003.avi"}, 4, false},
+      {{L"PLVR9999999.avi", L"PLVR.avi"}, 1, true},
+  };
+  for (const Case& c : cases) {
+    SettingsWithBrokenSearch settings(c.names);
+    EXPECT_EQ(c.bExhausted, settings.IsSerialNumberExhausted() != FALSE) << c.names.front();
+    EXPECT_EQ(c.nNext, settings.GetNextSerialNumber()) << c.names.front();
+  }
+}
+
 TEST(SerialNumberTest, OnlyFourToSevenDigitsAfterThePrefixCount) {
   struct Case {
     const wchar_t* name;

@@ -48,7 +48,8 @@ private:
 
 class TestVolume final : public VolumeQuery {
 public:
-    BOOL GetFreeBytes(const std::wstring&, ULONGLONG* pnFree) override {
+    BOOL GetFreeBytes(const std::wstring& strFolder, ULONGLONG* pnFree) override {
+        m_strLastFolder = strFolder;
         *pnFree = m_nFree;
         return TRUE;
     }
@@ -57,7 +58,8 @@ public:
         *pstrName = m_strFileSystem;
         return TRUE;
     }
-    BOOL GetFileSize(const std::wstring&, ULONGLONG* pnSize) override {
+    BOOL GetFileSize(const std::wstring& strPath, ULONGLONG* pnSize) override {
+        m_strLastFile = strPath;
         *pnSize = m_nFileSize;
         return TRUE;
     }
@@ -65,6 +67,8 @@ public:
     std::wstring m_strFileSystem = L"NTFS";
     ULONGLONG m_nFileSize = 0;
     std::wstring m_strLastRoot;
+    std::wstring m_strLastFolder;
+    std::wstring m_strLastFile;
 };
 
 // A folder under the temporary folder, removed with its files.

@@ -5,10 +5,12 @@
 
 #include "files/AviInspection.h"
 #include "graph/RecordGraph.h"
+#include "media/WriteLimit.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <memory>
 
 using namespace graphtest;
 using namespace media;
@@ -214,6 +216,105 @@ TEST_F(RecordGraphTest, DiskFullAndFileLimitRepeatOnEveryTickWhileTheyHold) {
     EXPECT_GE(m_host.Count(EVENT_DISKFULL), 3);
     EXPECT_EQ(0, m_host.Count(EVENT_FILELIMIT));
     ASSERT_EQ(S_OK, m_graph.FinishCapture());
+}
+
+// ---- a record path that never fails silently ------------------------------------------------
+
+// The frames a recorded file lists, -1 when its index cannot be read.
+long ReadableFrames(const std::wstring& strPath) {
+    int nFormat = 0, nType = 0;
+    DWORD dwFrames = 0;
+    std::vector<DWORD> vecDrops;
+    return GetAVIDropInfo(strPath, &nFormat, &nType, &dwFrames, &vecDrops) ? static_cast<long>(dwFrames) : -1;
+}
+
+ULONGLONG FileBytes(const std::wstring& strPath) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(strPath.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+TEST_F(RecordGraphTest, AWriteErrorIsReportedOnceWithTheSystemsErrorAndTheFileStaysReadable) {
+    for (int nFormat : {1, 2}) {
+        SCOPED_TRACE(nFormat);
+        const std::wstring strPath = m_folder.Path(nFormat == 1 ? L"full1.avi" : L"full2.avi");
+        m_graph.SetFilePath(strPath);
+        m_graph.SetRecordFormat(nFormat);
+        m_host.m_vecSent.clear();
+        ASSERT_EQ(S_OK, m_graph.StartCapture());
+        Pump(1500);  // past the first checkpoint of the file
+        // From here on the volume takes no more bytes.
+        media::SetFileWriteLimit(FileBytes(strPath) + 1, ERROR_DISK_FULL);
+        const bool bTold = PumpUntil([&] { return m_host.Count(EVENT_WRITEERROR) > 0; }, 3000);
+        Pump(300);
+        media::SetFileWriteLimit(0, 0);
+        ASSERT_TRUE(bTold) << "the write error was swallowed";
+        EXPECT_EQ(1, m_host.Count(EVENT_WRITEERROR));
+        const HRESULT hrDiskFull = HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+        for (const auto& [nCode, lParam] : m_host.m_vecSent) {
+            if (nCode == EVENT_WRITEERROR) {
+                EXPECT_EQ(hrDiskFull, static_cast<HRESULT>(lParam));
+            }
+        }
+        EXPECT_EQ(hrDiskFull, m_graph.GetWriteError());
+        ASSERT_EQ(S_OK, m_graph.StopCapture());
+        EXPECT_GE(ReadableFrames(strPath), 25) << "the frames before the failure are lost";
+    }
+}
+
+TEST_F(RecordGraphTest, APathSetWhileCapturingWaitsUntilTheOpenFileIsClosed) {
+    const std::wstring strOpen = m_folder.Path(L"open.avi");
+    const std::wstring strNext = L"Q:\\elsewhere\\next.avi";
+    m_volume.m_strFileSystem = L"FAT32";
+    m_graph.SetFilePath(strOpen);
+    m_graph.SetRecordMode(RecordGraph::ModeLinked);
+    ASSERT_EQ(S_OK, m_graph.StartCapture());
+    Pump(300);
+    m_graph.SetFilePath(strNext);  // the status tick does this every second
+    EXPECT_EQ(strOpen, m_graph.GetFilePath());
+    Pump(100);
+    EXPECT_EQ(strOpen, m_volume.m_strLastFile) << "the size check followed the new path";
+    EXPECT_EQ(strOpen.substr(0, strOpen.rfind(L'\\') + 1), m_volume.m_strLastFolder);
+    ASSERT_EQ(S_OK, m_graph.StopCapture());  // paused: still the same file
+    m_graph.SetFilePath(strNext);
+    EXPECT_EQ(strOpen, m_graph.GetFilePath());
+    ASSERT_EQ(S_OK, m_graph.StartCapture());
+    Pump(300);
+    ASSERT_EQ(S_OK, m_graph.FinishCapture());
+    EXPECT_GT(ReadableFrames(strOpen), 0) << "the open file was not finished and committed";
+    EXPECT_EQ(strNext, m_graph.GetFilePath());
+}
+
+// A graph whose linked-mode pause fails.
+class PauseFailingGraph : public RecordGraph {
+protected:
+    HRESULT PauseCapture() override { return E_UNEXPECTED; }
+};
+
+TEST(RecordGraphFaultTest, AFailedPauseIsReportedAndNoLaterStartEmptiesTheFile) {
+    ResetBus(devices::VideoSystem::Lines625);
+    TempFolder folder;
+    PreviewHost preview;
+    TestHost host;
+    TestVolume volume;
+    auto spGraph = std::make_unique<PauseFailingGraph>();
+    spGraph->SetVolumeQuery(&volume);
+    ASSERT_EQ(S_OK, spGraph->InitGraph(static_cast<GraphHost*>(&host), preview.Preview()));
+    const std::wstring strPath = folder.Path(L"linked.avi");
+    spGraph->SetFilePath(strPath);
+    spGraph->SetRecordMode(RecordGraph::ModeLinked);
+    ASSERT_EQ(S_OK, spGraph->StartCapture());
+    PumpUntil([] { return false; }, 600);
+    EXPECT_EQ(E_UNEXPECTED, spGraph->StopCapture());
+    EXPECT_EQ(RecordGraph::StatePreview, spGraph->GetState()) << "the failed pause left the file open";
+    const long nFrames = ReadableFrames(strPath);
+    EXPECT_GT(nFrames, 5);
+    // A Record after it would otherwise build a new capture into the same file.
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_EXISTS), spGraph->StartCapture());
+    EXPECT_EQ(nFrames, ReadableFrames(strPath));
+    EXPECT_EQ(RecordGraph::StatePreview, spGraph->GetState());
+    spGraph->ExitGraph();
+    devices::SetDVFrameMaker(nullptr);
 }
 
 }  // namespace
