@@ -202,7 +202,6 @@
 #define IDC_RECORD_LEVEL_METER 1119       // audio level meter
 #define IDC_RECORD_METER_SHOW 1121        // ">": show the level meter
 #define IDC_RECORD_METER_HIDE 1122        // "<": hide the level meter
-// The record preview's pop-up menu and its commands
 
 // Play panel (dialog 106)
 #define IDC_PLAY_PLAY 1004                // play button
