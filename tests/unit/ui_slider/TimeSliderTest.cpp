@@ -56,7 +56,12 @@ class TimeSliderTest : public ::testing::Test {
     return point;
   }
 
+  // The real pointer goes to the same place: while the slider holds the capture, any mouse message
+  // the display sends it (a window appearing under the pointer, say) then agrees with the test's.
   void PostMouse(UINT msg, int x, WPARAM keys = 0) {
+    POINT screen{x, 10};
+    ::ClientToScreen(m_slider, &screen);
+    ::SetCursorPos(screen.x, screen.y);
     ::PostMessageW(m_slider, msg, keys, MAKELPARAM(static_cast<WORD>(static_cast<SHORT>(x)), 10));
   }
 
