@@ -119,13 +119,14 @@ class FolderSettings {
 
  private:
   struct Saved {
-    const wchar_t* name;
+    const wchar_t* name = nullptr;
     bool present = false;
     DWORD type = 0;
     std::vector<BYTE> data;
   };
   static Saved Read(const wchar_t* name) {
-    Saved saved{name};
+    Saved saved;
+    saved.name = name;
     DWORD size = 0;
     if (RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_ANY, &saved.type, nullptr, &size) != ERROR_SUCCESS) {
       return saved;
