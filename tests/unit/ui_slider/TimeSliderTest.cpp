@@ -21,6 +21,26 @@ constexpr WPARAM kCoarser = TimeSlider::SliderStepUp;
 constexpr WPARAM kScrolled = TimeSlider::SliderScrolled;
 using Codes = std::vector<WPARAM>;
 
+// While the slider holds the capture, every mouse message of the display comes to it: a window of
+// another program appearing under the pointer would move the drag under the test's feet. This
+// thread's hook lets only the test's own mouse messages, marked with a key-state bit the system
+// never sets, reach the slider, and removes the mark on the way.
+constexpr WPARAM kFromTest = 0x8000;
+HWND g_testSlider = nullptr;
+
+LRESULT CALLBACK OnlyTheTestsMouse(int code, WPARAM wParam, LPARAM lParam) {
+  auto* msg = reinterpret_cast<MSG*>(lParam);
+  if (code == HC_ACTION && msg->hwnd == g_testSlider && msg->message >= WM_MOUSEFIRST &&
+      msg->message <= WM_MOUSELAST) {
+    if ((msg->wParam & kFromTest) != 0) {
+      msg->wParam &= ~kFromTest;
+    } else {
+      msg->message = WM_NULL;
+    }
+  }
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 class TimeSliderTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -28,6 +48,13 @@ class TimeSliderTest : public ::testing::Test {
     PlaceSlider(m_slider, 10, 10);
     ::SetFocus(m_slider);
     ASSERT_EQ(240, m_slider.GetVisibleCells());
+    g_testSlider = m_slider;
+    m_hook = ::SetWindowsHookExW(WH_GETMESSAGE, OnlyTheTestsMouse, nullptr, ::GetCurrentThreadId());
+    ASSERT_NE(m_hook, nullptr);
+  }
+  void TearDown() override {
+    if (m_hook != nullptr) ::UnhookWindowsHookEx(m_hook);
+    g_testSlider = nullptr;
   }
 
   void Load(int frames, int format, int level) {
@@ -56,15 +83,12 @@ class TimeSliderTest : public ::testing::Test {
     return point;
   }
 
-  // The real pointer goes to the same place: while the slider holds the capture, any mouse message
-  // the display sends it (a window appearing under the pointer, say) then agrees with the test's.
+  // Posts a mouse message marked as the test's own (see OnlyTheTestsMouse).
   void PostMouse(UINT msg, int x, WPARAM keys = 0) {
-    POINT screen{x, 10};
-    ::ClientToScreen(m_slider, &screen);
-    ::SetCursorPos(screen.x, screen.y);
-    ::PostMessageW(m_slider, msg, keys, MAKELPARAM(static_cast<WORD>(static_cast<SHORT>(x)), 10));
+    ::PostMessageW(m_slider, msg, keys | kFromTest, MAKELPARAM(static_cast<WORD>(static_cast<SHORT>(x)), 10));
   }
 
+  HHOOK m_hook = nullptr;
   SliderHost m_host;
   DropSlider m_slider;
 };
@@ -262,7 +286,7 @@ TEST_F(TimeSliderTest, ShiftWheelAsksForZoomStepsAndTakesTheFocus) {
     SCOPED_TRACE(testing::Message() << "keys " << row.nKeys << " delta " << row.nDelta);
     ::SetFocus(m_host.Get());
     m_host.ClearNotifications();
-    ::PostMessageW(m_slider, WM_MOUSEWHEEL, MAKEWPARAM(row.nKeys, static_cast<WORD>(row.nDelta)),
+    ::PostMessageW(m_slider, WM_MOUSEWHEEL, MAKEWPARAM(row.nKeys | kFromTest, static_cast<WORD>(row.nDelta)),
                    MAKELPARAM(screen.x, screen.y));
     PumpPending();
     EXPECT_EQ(row.codes, m_host.Notifications());
