@@ -93,6 +93,19 @@ struct AviReport {
   size_t nDrops = 0;
 };
 
+// With PLOVER_E2E_KEEP naming a folder, a copy of each checked recording goes there, listed in its
+// "manifest.txt" with what our reader found ("name frames drops"), for ffprobe on the host.
+void KeepForTheHostsReaders(const std::wstring& path, const AviReport& report) {
+  wchar_t folder[MAX_PATH];
+  const DWORD length = GetEnvironmentVariableW(L"PLOVER_E2E_KEEP", folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return;
+  static int s_nKept = 0;
+  const std::wstring name = std::to_wstring(++s_nKept) + L"-" + path.substr(path.find_last_of(L'\\') + 1);
+  if (!CopyFileW(path.c_str(), (std::wstring(folder) + L"\\" + name).c_str(), FALSE)) return;
+  std::ofstream manifest(Narrow(std::wstring(folder) + L"\\manifest.txt"), std::ios::app);
+  manifest << Narrow(name) << ' ' << report.nFrames << ' ' << report.nDrops << '\n';
+}
+
 AviReport CheckRecordedFile(const std::wstring& path) {
   AviReport report;
   avi::StdioFile file;
@@ -102,6 +115,7 @@ AviReport CheckRecordedFile(const std::wstring& path) {
   report.bConsistent = avi::CheckAvi(parser, file).bConsistent && parser.IsConsistent();
   report.nFrames = parser.DeclaredLength();
   report.nDrops = parser.DroppedFrames().size();
+  KeepForTheHostsReaders(path, report);
   return report;
 }
 
