@@ -43,6 +43,13 @@ Bytes MakeDvFrame(const FrameRecipe& recipe, std::uint32_t stamp)
                  static_cast<std::uint8_t>(smp << 3)});
         PutPack(f, seq + (6 + 16 * 4) * 80 + 3, 0x51, {0x33, 0xCF, 0xA0, static_cast<std::uint8_t>(0xFF - s)});
     }
+    // The ID bytes of each sequence's last block (a video block), as every real frame has them.
+    for (std::size_t s = 0; s < sequences; ++s) {
+        const std::size_t last = (s + 1) * avi::kDifSequenceSize - 80;
+        f[last] = 0x9F;
+        f[last + 1] = static_cast<std::uint8_t>((s << 4) | 0x07);
+        f[last + 2] = 134;
+    }
     // VAUX source (60h) at 448, source control (61h) at 453, pack 64h at 468 (DIF block 5).
     PutPack(f, 448, 0x60, {0xFF, 0xFF, static_cast<std::uint8_t>(b625 ? 0x20 : 0x00), 0xFF});
     const std::uint8_t disp = recipe.bWide ? 0x02 : 0x00; // BCSYS 0: DISP 2 is 16:9 full

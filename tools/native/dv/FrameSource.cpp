@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <sys/types.h>
 
 namespace {
 
@@ -17,8 +18,14 @@ public:
     Status Read(uint64_t n, std::vector<uint8_t>& frame) override {
         if (n >= m_nCount) return Status::Error;
         frame.resize(m_nFrameSize);
-        if (std::fseek(m_pFile, long(n * m_nFrameSize), SEEK_SET) != 0) return Status::Error;
-        return std::fread(frame.data(), 1, m_nFrameSize, m_pFile) == m_nFrameSize ? Status::Ok : Status::Error;
+        if (fseeko(m_pFile, off_t(n * m_nFrameSize), SEEK_SET) != 0) return Status::Error;
+        if (std::fread(frame.data(), 1, m_nFrameSize, m_pFile) != m_nFrameSize) return Status::Error;
+        // The file's frame size is its frames' system; a frame whose own system bit says
+        // otherwise has a damaged bit, not another size.
+        const bool b625 = m_nFrameSize == dv::dif::kFrameSize625;
+        if (b625) frame[dv::dif::kDsfOffset] |= dv::dif::kDsfBit;
+        else frame[dv::dif::kDsfOffset] &= uint8_t(~dv::dif::kDsfBit);
+        return Status::Ok;
     }
 
 private:
@@ -26,6 +33,31 @@ private:
     size_t m_nFrameSize;
     uint64_t m_nCount;
 };
+
+// How many of the first frames, laid out at `frameSize` from the start, look like frames of that
+// size: a header block of DIF sequence 0 whose system bit agrees, and after the 10 sequences of
+// a 525-line frame either the next frame's sequence 0 (525) or sequence 10 (625).
+int FramesThatFit(FILE* file, uint64_t fileSize, size_t frameSize) {
+    constexpr int kFramesAsked = 15;
+    const bool b625 = frameSize == dv::dif::kFrameSize625;
+    int fit = 0;
+    for (int k = 0; k < kFramesAsked && (uint64_t(k) + 1) * frameSize <= fileSize; ++k) {
+        const uint64_t pos = uint64_t(k) * frameSize;
+        uint8_t head[dv::dif::kDsfOffset + 1];
+        if (fseeko(file, off_t(pos), SEEK_SET) != 0 || std::fread(head, 1, sizeof(head), file) != sizeof(head)) break;
+        const bool bHeader = (head[0] >> 5) == 0 && (head[1] >> 4) == 0 && head[2] == 0;
+        if (!bHeader || ((head[dv::dif::kDsfOffset] & dv::dif::kDsfBit) != 0) != b625) continue;
+        const uint64_t after = pos + dv::dif::kFrameSize525;
+        uint8_t next[3];
+        if (after + sizeof(next) <= fileSize && fseeko(file, off_t(after), SEEK_SET) == 0 &&
+            std::fread(next, 1, sizeof(next), file) == sizeof(next)) {
+            const bool bNextHeader = (next[0] >> 5) == 0 && next[2] == 0;
+            if (!bNextHeader || (next[1] >> 4) != (b625 ? 10 : 0)) continue;
+        }
+        ++fit;
+    }
+    return fit;
+}
 
 class AviDvFile : public FrameSource {
 public:
@@ -57,8 +89,12 @@ std::unique_ptr<FrameSource> OpenAvi(const std::string& path, std::string& error
         error = path + ": " + avi::AviResultText(result);
         return nullptr;
     }
-    if (parser->AviTypeCode() == 0 || parser->Frames().empty()) {
+    if (parser->AviTypeCode() == 0 || parser->VideoStream() < 0) {
         error = path + " is not an AVI Type 1 or Type 2 DV file";
+        return nullptr;
+    }
+    if (parser->Frames().empty()) {
+        error = path + " is an AVI Type " + std::to_string(parser->AviTypeCode()) + " DV file that holds no frames";
         return nullptr;
     }
     return std::make_unique<AviDvFile>(std::move(file), std::move(parser));
@@ -82,10 +118,16 @@ std::unique_ptr<FrameSource> OpenFrames(const std::string& path, std::string& er
         std::fclose(file);
         return OpenAvi(path, error);
     }
-    const size_t frameSize = (header[dv::dif::kDsfOffset] & dv::dif::kDsfBit) ? dv::dif::kFrameSize625 : dv::dif::kFrameSize525;
-    std::fseek(file, 0, SEEK_END);
-    const long size = std::ftell(file);
-    const uint64_t count = size > 0 ? uint64_t(size) / frameSize : 0;
+    fseeko(file, 0, SEEK_END);
+    const off_t size = ftello(file);
+    const uint64_t fileSize = size > 0 ? uint64_t(size) : 0;
+    // The frame size is what most of the first frames agree on, not the system bit of frame 0
+    // alone: one damaged bit there would make every frame unreadable.
+    const int fit525 = FramesThatFit(file, fileSize, dv::dif::kFrameSize525);
+    const int fit625 = FramesThatFit(file, fileSize, dv::dif::kFrameSize625);
+    size_t frameSize = (header[dv::dif::kDsfOffset] & dv::dif::kDsfBit) ? dv::dif::kFrameSize625 : dv::dif::kFrameSize525;
+    if (fit525 != fit625) frameSize = fit625 > fit525 ? dv::dif::kFrameSize625 : dv::dif::kFrameSize525;
+    const uint64_t count = fileSize / frameSize;
     if (count == 0) {
         std::fclose(file);
         error = path + " holds no whole DV frame";
