@@ -13,7 +13,8 @@ namespace {
 
 constexpr std::size_t kSearchBlock = 1u << 20;   // bytes read at a time while searching
 constexpr std::uint32_t kMaxAudioChunk = 1u << 20; // far more than a second of 48 kHz stereo
-constexpr std::uint64_t kLostEntry = ~std::uint64_t{0}; // an index entry known to exist, its chunk not
+// An entry of a standard index that is lost as a whole, with the position its frames follow.
+constexpr std::uint64_t kPlaceholderBit = std::uint64_t{1} << 63;
 constexpr std::uint32_t kMaxPlaceholders = 1u << 16;    // entries a damaged standard index may stand for
 
 struct FoundChunk {
@@ -51,6 +52,21 @@ bool IsPrintableCode(FourCC code)
 bool IsFrameSize(std::uint32_t size)
 {
     return size == kFrameSize525 || size == kFrameSize625;
+}
+
+// Every DIF block of a frame starts with its ID bytes, so a frame whose last block is all zeros
+// was cut off where the file system's zero-filled room began: its data never came.
+bool EndsWithData(FileIo& file, std::uint64_t end)
+{
+    std::uint8_t last[kDifBlockSize];
+    if (end < sizeof last || !file.ReadExact(end - sizeof last, last, sizeof last))
+        return false;
+    return std::any_of(std::begin(last), std::end(last), [](std::uint8_t b) { return b != 0; });
+}
+
+bool IsPlaceholder(std::uint64_t entry)
+{
+    return (entry & kPlaceholderBit) != 0;
 }
 
 std::uint64_t Load64(const std::uint8_t* p)
@@ -149,16 +165,6 @@ private:
         return stream >= 0 && static_cast<std::size_t>(stream) < m_streams.nCount;
     }
 
-    // Every DIF block of a frame starts with its ID bytes, so a frame whose last block is all
-    // zeros was cut off where the file system's zero-filled room began: its data never came.
-    bool EndsWithData(std::uint64_t end) const
-    {
-        std::uint8_t last[kDifBlockSize];
-        if (!m_file.ReadExact(end - sizeof last, last, sizeof last))
-            return false;
-        return std::any_of(std::begin(last), std::end(last), [](std::uint8_t b) { return b != 0; });
-    }
-
     // What follows a chunk must look like the start of another (or the file's end, or the
     // zeros after its last chunk); a chunk whose size leads elsewhere has a damaged size.
     bool NextLooksValid(std::uint64_t pos) const
@@ -230,7 +236,7 @@ private:
                 return v;
             bool bOk = false;
             if (stream == m_streams.nVideo)
-                bOk = IsFrameSize(size) && EndsWithData(pos + kChunkHeaderSize + size); // a strong enough sign by itself
+                bOk = IsFrameSize(size) && EndsWithData(m_file, pos + kChunkHeaderSize + size); // a strong enough sign by itself
             else if (stream == m_streams.nAudio)
                 bOk = size > 0 && size <= kMaxAudioChunk && size % m_streams.nAudioAlign == 0 && NextLooksValid(end);
             else
@@ -386,13 +392,14 @@ public:
         std::uint8_t head[kChunkHeaderSize];
         return pos >= kChunkHeaderSize && pos <= m_nFileSize && m_nFrameSize <= m_nFileSize - pos &&
                m_file.ReadExact(pos - kChunkHeaderSize, head, sizeof head) && StreamNumberOfChunk(ReadLe32(head)) == m_nVideo &&
-               ReadLe32(head + 4) == m_nFrameSize;
+               ReadLe32(head + 4) == m_nFrameSize && EndsWithData(m_file, pos + m_nFrameSize);
     }
 
     // Standard indexes the super index lists: its entry's duration tells how many frames a
     // standard index holds when the chunk itself is damaged or misplaced.
     struct Listed {
         std::uint64_t nPos = 0;
+        std::uint32_t nSize = 0;
         std::uint32_t nDuration = 0;
     };
 
@@ -447,7 +454,9 @@ public:
             for (const Listed& l : listed) {
                 if (used.count(l.nPos) || !IsDamagedIndexAt(l.nPos, regions))
                     continue;
-                parts.emplace_back(l.nPos, std::vector<std::uint64_t>(std::min<std::uint32_t>(l.nDuration, kMaxPlaceholders), kLostEntry));
+                const std::uint64_t after = std::min<std::uint64_t>(l.nPos + l.nSize, m_nFileSize);
+                parts.emplace_back(l.nPos, std::vector<std::uint64_t>(std::min<std::uint32_t>(l.nDuration, kMaxPlaceholders),
+                                                                      kPlaceholderBit | after));
                 used.insert(l.nPos);
             }
         }
@@ -510,9 +519,12 @@ private:
 };
 
 // The frames of the rebuilt video stream, in order: the position of each frame's data, 0 for
-// a dropped one. Index entries give the numbering; a frame chunk the index does not name where
-// an entry names nothing usable takes that entry's place; a frame found after the last usable
-// entry is appended, after as many dropped frames as the damaged regions before it could hold.
+// a dropped one. Index entries give the numbering. An entry whose chunk lies in a damaged region
+// (or past the end of the file) is a damaged frame, kept as a drop. A frame chunk the index does
+// not name takes the place of an entry that names nothing usable, or of an entry of a standard
+// index that is lost as a whole (a placeholder), after as many dropped frames as the damaged
+// regions before it could hold. A frame found after the last usable entry is appended the same
+// way.
 class FramePlan {
 public:
     struct Result {
@@ -522,8 +534,9 @@ public:
     };
 
     FramePlan(const std::vector<std::uint64_t>& video, const std::vector<DamagedRegion>& regions, std::uint64_t stride,
-              std::uint32_t frameSize)
-        : m_video(video), m_regions(regions), m_nStride(std::max<std::uint64_t>(stride, 1)), m_nFrameSize(frameSize)
+              std::uint32_t frameSize, std::uint64_t fileSize)
+        : m_video(video), m_regions(regions), m_nStride(std::max<std::uint64_t>(stride, 1)), m_nFrameSize(frameSize),
+          m_nFileSize(fileSize)
     {
     }
 
@@ -535,13 +548,17 @@ public:
         std::uint64_t lastGood = 0;
         for (const std::uint64_t e : entries) {
             if (e == 0) {
-                m_pending.push_back(Pending::Drop);
+                m_pending.push_back(Pending{Kind::Drop, 0});
+                continue;
+            }
+            if (IsPlaceholder(e)) {
+                m_pending.push_back(Pending{Kind::Unknown, e & ~kPlaceholderBit});
                 continue;
             }
             const auto it = order.find(e);
             // An entry naming an unusable chunk, one named before, or one out of file order.
             if (it == order.end() || !usable.count(e) || e <= lastGood || it->second < m_nNext) {
-                m_pending.push_back(Pending::Lost);
+                m_pending.push_back(Pending{IsGone(e) && it == order.end() ? Kind::Gone : Kind::Suspect, e});
                 continue;
             }
             Settle(it->second, false);
@@ -555,39 +572,103 @@ public:
     }
 
 private:
-    enum class Pending { Drop, Lost };
+    enum class Kind {
+        Drop,    // a dropped frame
+        Gone,    // a frame whose chunk was in a damaged region or past the end of the file
+        Suspect, // an entry that names no usable chunk where nothing is damaged: the entry is
+        Unknown, // an entry of a lost standard index whose frames follow position nAfter
+    };
+    struct Pending {
+        Kind kind;
+        std::uint64_t nPos;
+    };
 
-    // Frame chunks m_nNext .. orphanEnd - 1 lie between the last usable entry and the next one;
-    // they fill the lost entries before it in turn. Lost entries left over are damaged frames;
-    // at the end of the index they are the part that was cut off and are left out.
+    bool IsGone(std::uint64_t pos) const
+    {
+        if (pos >= m_nFileSize)
+            return true;
+        const std::uint64_t head = pos >= kChunkHeaderSize ? pos - kChunkHeaderSize : 0;
+        return std::any_of(m_regions.begin(), m_regions.end(),
+                           [&](const DamagedRegion& r) { return head < r.nEnd && pos + m_nFrameSize > r.nBegin; });
+    }
+
+    void Damaged()
+    {
+        m_result.vecSlots.push_back(0);
+        ++m_result.nDamaged;
+    }
+
+    // Places the pending entries and the frame chunks m_nNext .. orphanEnd - 1, which lie between
+    // the last usable entry and the next one. At the end of the index (bTrailing), entries that
+    // nothing follows are the part that was cut off and are left out.
     void Settle(std::size_t orphanEnd, bool bTrailing)
     {
         std::size_t o = m_nNext;
-        std::size_t lost = static_cast<std::size_t>(std::count(m_pending.begin(), m_pending.end(), Pending::Lost));
-        for (const Pending p : m_pending) {
-            // More chunks than lost entries: a dropped-frame entry among them is a damaged
-            // entry (zeroed) whose chunk is still there.
-            if (p == Pending::Drop && orphanEnd - o <= lost) {
-                m_result.vecSlots.push_back(0);
+        std::size_t fillable = 0;
+        for (const Pending& p : m_pending)
+            fillable += (p.kind == Kind::Suspect || p.kind == Kind::Unknown) ? 1 : 0;
+        for (std::size_t i = 0; i < m_pending.size();) {
+            const Pending p = m_pending[i];
+            const bool bNoMore = o >= orphanEnd;
+            if (p.kind == Kind::Drop) {
+                // More chunks than entries that could name them: a zeroed entry.
+                if (orphanEnd - o > fillable)
+                    Frame(m_video[o++], bTrailing);
+                else
+                    m_result.vecSlots.push_back(0);
+                ++i;
                 continue;
             }
-            lost -= p == Pending::Lost ? 1 : 0;
-            if (o < orphanEnd) {
-                Frame(m_video[o++], bTrailing);
-            } else if (bTrailing) {
+            if (bTrailing && bNoMore)
                 break;
-            } else {
-                m_result.vecSlots.push_back(0);
-                ++m_result.nDamaged;
+            if (p.kind == Kind::Gone) {
+                Damaged();
+                m_nPrevEnd = std::max(m_nPrevEnd, p.nPos + m_nFrameSize); // its region is accounted for
+                ++i;
+                continue;
             }
+            if (p.kind == Kind::Suspect) {
+                --fillable;
+                if (!bNoMore)
+                    Frame(m_video[o++], bTrailing);
+                else
+                    Damaged();
+                ++i;
+                continue;
+            }
+            // A lost standard index: the chunks after its place, up to the next lost one.
+            std::size_t j = i;
+            while (j < m_pending.size() && m_pending[j].kind == Kind::Unknown && m_pending[j].nPos == p.nPos)
+                ++j;
+            std::uint64_t nextPlace = ~std::uint64_t{0};
+            for (std::size_t k = j; k < m_pending.size(); ++k)
+                if (m_pending[k].kind == Kind::Unknown) {
+                    nextPlace = m_pending[k].nPos;
+                    break;
+                }
+            const std::size_t group = j - i;
+            fillable -= group;
+            std::size_t placed = 0;
+            std::uint64_t prevEnd = std::max(m_nPrevEnd, p.nPos);
+            while (placed < group && o < orphanEnd && m_video[o] < nextPlace) {
+                const std::uint64_t drops = std::min<std::uint64_t>(DropsBetween(prevEnd, m_video[o]), group - placed - 1);
+                for (std::uint64_t d = 0; d < drops; ++d)
+                    Damaged();
+                Frame(m_video[o++], bTrailing);
+                placed += static_cast<std::size_t>(drops) + 1;
+                prevEnd = m_nPrevEnd;
+            }
+            if (bTrailing && o >= orphanEnd)
+                break;
+            for (; placed < group; ++placed)
+                Damaged();
+            i = j;
         }
         m_pending.clear();
         for (; o < orphanEnd; ++o) {
-            const std::uint64_t drops = DropsBefore(m_video[o]);
-            for (std::uint64_t d = 0; d < drops; ++d) {
-                m_result.vecSlots.push_back(0);
-                ++m_result.nDamaged;
-            }
+            const std::uint64_t drops = m_nPrevEnd == 0 ? 0 : DropsBetween(m_nPrevEnd, m_video[o]);
+            for (std::uint64_t d = 0; d < drops; ++d)
+                Damaged();
             Frame(m_video[o], bTrailing);
         }
         m_nNext = orphanEnd;
@@ -600,14 +681,14 @@ private:
         m_result.nFromTail += bTrailing ? 1 : 0;
     }
 
-    // Frames a damaged region between the previous frame and this one could have held.
-    std::uint64_t DropsBefore(std::uint64_t pos) const
+    // Frames the damaged regions between two positions could have held.
+    std::uint64_t DropsBetween(std::uint64_t from, std::uint64_t to) const
     {
         std::uint64_t bytes = 0;
         for (const DamagedRegion& r : m_regions) {
-            const std::uint64_t begin = std::max(r.nBegin, m_nPrevEnd);
-            const std::uint64_t end = std::min(r.nEnd, pos);
-            if (m_nPrevEnd != 0 && end > begin)
+            const std::uint64_t begin = std::max(r.nBegin, from);
+            const std::uint64_t end = std::min(r.nEnd, to);
+            if (end > begin)
                 bytes += end - begin;
         }
         return (bytes + m_nStride / 2) / m_nStride;
@@ -617,6 +698,7 @@ private:
     const std::vector<DamagedRegion>& m_regions;
     std::uint64_t m_nStride;
     std::uint32_t m_nFrameSize;
+    std::uint64_t m_nFileSize;
     std::vector<Pending> m_pending;
     std::size_t m_nNext = 0; // first frame chunk not yet placed
     std::uint64_t m_nPrevEnd = 0;
@@ -698,7 +780,7 @@ AviResult RepairAvi(FileIo& source, FileIo& target, const RepairOptions& options
     IndexReader indexes(source, fileSize, videoStream, frameSize);
     std::vector<IndexReader::Listed> listed;
     for (const disk::SuperIndexEntry& e : parser.Streams()[static_cast<std::size_t>(videoStream)].vecSuperIndex)
-        listed.push_back(IndexReader::Listed{e.qwOffset, e.dwDuration});
+        listed.push_back(IndexReader::Listed{e.qwOffset, e.dwSize, e.dwDuration});
     std::vector<std::uint64_t> entries =
         indexes.FromStdIndexes(scanner.Indexes(), listed, scanner.SegmentStarts(), scanner.Regions(), usable);
     report.indexUsed = entries.empty() ? RepairIndex::None : RepairIndex::OpenDml;
@@ -707,7 +789,7 @@ AviResult RepairAvi(FileIo& source, FileIo& target, const RepairOptions& options
         report.indexUsed = entries.empty() ? RepairIndex::None : RepairIndex::Idx1;
     }
     for (const std::uint64_t e : entries) {
-        if (e != 0 && e != kLostEntry && !usable.count(e) && indexes.IsFrameAt(e, usable)) {
+        if (e != 0 && !IsPlaceholder(e) && !usable.count(e) && indexes.IsFrameAt(e, usable)) {
             usable.insert(e);
             chunks.push_back(FoundChunk{videoStream, e, frameSize});
         }
@@ -721,7 +803,7 @@ AviResult RepairAvi(FileIo& source, FileIo& target, const RepairOptions& options
         if (c.nStream == videoStream)
             video.push_back(c.nDataPos);
     const std::uint64_t stride = videoChunks ? chunkBytes / videoChunks : kChunkHeaderSize + frameSize;
-    FramePlan planner(video, scanner.Regions(), stride, frameSize);
+    FramePlan planner(video, scanner.Regions(), stride, frameSize, fileSize);
     const FramePlan::Result plan = planner.Make(entries, usable);
     report.nFramesDamaged = plan.nDamaged;
     report.nFramesFromTail = plan.nFromTail;

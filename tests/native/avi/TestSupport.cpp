@@ -183,7 +183,7 @@ avi::AviResult WriteRecording(avi::FileIo& file, const Recording& rec)
             continue;
         }
         hr = writer.WriteVideoFrame(FrameFor(rec, n));
-        if (avi::Succeeded(hr) && rec.options.type == avi::AviType::Type2)
+        if (avi::Succeeded(hr) && rec.options.type == avi::AviType::Type2 && rec.options.bAudioStream)
             hr = writer.WriteAudio(MakePcmForFrame(rec.options.system, rec.options.audio.nSamplesPerSec, n));
     }
     if (avi::Succeeded(hr))
