@@ -1,6 +1,7 @@
 #include "avi/AviRepair.h"
 
 #include <algorithm>
+#include <cstring>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -69,9 +70,16 @@ bool IsPlaceholder(std::uint64_t entry)
     return (entry & kPlaceholderBit) != 0;
 }
 
-std::uint64_t Load64(const std::uint8_t* p)
+// Where the zero run starting at p[i] ends: whole pages are compared at once, so a zero-filled
+// gigabyte costs about what reading it costs.
+std::size_t SkipZeros(const std::uint8_t* p, std::size_t i, std::size_t limit)
 {
-    return ReadLe64(p);
+    static const std::uint8_t kZeroPage[4096] = {};
+    while (i + sizeof kZeroPage <= limit && std::memcmp(p + i, kZeroPage, sizeof kZeroPage) == 0)
+        i += sizeof kZeroPage;
+    while (i < limit && p[i] == 0)
+        ++i;
+    return i;
 }
 
 // Walks the movi chunks from the first one to the end of the file, ignoring the list and RIFF
@@ -252,7 +260,7 @@ private:
     }
 
     // The first position at or after `from` that holds a chunk header Judge accepts, or the end
-    // of the file. Zero runs are passed over a word at a time.
+    // of the file. Zero runs are passed over a page at a time.
     std::uint64_t Search(std::uint64_t from) const
     {
         std::vector<std::uint8_t> block;
@@ -265,8 +273,8 @@ private:
             const std::size_t limit = std::min(got, kSearchBlock);
             const std::uint8_t* p = block.data();
             for (std::size_t i = 0; i < limit;) {
-                if (((base + i) & 7) == 0 && i + 8 <= got && Load64(p + i) == 0) {
-                    i += 8;
+                if (p[i] == 0) {
+                    i = SkipZeros(p, i, limit);
                     continue;
                 }
                 if (i + 4 <= got && IsKnownCode(ReadLe32(p + i)) && Judge(base + i).kind != Kind::Bad)

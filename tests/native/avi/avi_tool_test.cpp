@@ -316,6 +316,14 @@ TEST(DvTool, DamagedFilesAreCountedAndExplainedNotGivenUp)
     EXPECT_EQ(DvTool("info '" + raw.string() + "'", &out), 0) << out;
     EXPECT_TRUE(Has(out, "system: 625/50")) << out;
     EXPECT_TRUE(Has(out, "frames: 10 (0.40 s), 0 dropped, 0 unreadable")) << out;
+    // Zeros after the last frame, and a zeroed frame among the others: the tail holds no
+    // frames, the zeroed frame is an unreadable one.
+    std::fill_n(dv.begin() + 3 * 144000, 144000, 0);
+    dv.resize(dv.size() + 5 * 144000 + 1000, 0);
+    WriteWholeFile(raw, dv);
+    EXPECT_EQ(DvTool("info '" + raw.string() + "'", &out), 0) << out;
+    EXPECT_TRUE(Has(out, "raw DV; 721000 zero bytes at the end, where the data never came, are no frames")) << out;
+    EXPECT_TRUE(Has(out, "frames: 10 (0.40 s), 0 dropped, 1 unreadable")) << out;
     for (const auto& p : {emptyPath, path, raw})
         std::filesystem::remove(p);
 }
