@@ -247,6 +247,8 @@ TEST(AviTool, RepairLeavesOutWhatIsNotAFrameAndSaysSo)
         ASSERT_EQ(RunCommand("ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_read_packets "
                              "-of csv=p=0 " + file, &out), 0);
         EXPECT_EQ(std::stoul(out), 13u) << "the recorded frames, the drops have no packet";
+        ASSERT_EQ(RunCommand("ffprobe -v error -select_streams v:0 -show_entries stream=nb_frames -of csv=p=0 " + file, &out), 0);
+        EXPECT_EQ(std::stoul(out), 16u) << "the frame count repair reported";
     }
     for (const char* suffix : {"", ".bak"})
         std::filesystem::remove(path.string() + suffix);
