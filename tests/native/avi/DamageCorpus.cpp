@@ -37,8 +37,19 @@ Original Describe(std::string name, Bytes bytes)
     if (parser.Parse(file) != avi::AviResult::Ok)
         return o;
     o.frames = parser.Frames();
-    for (const auto& e : parser.Streams()[static_cast<std::size_t>(parser.VideoStream())].vecSuperIndex)
+    const avi::StreamInfo& video = parser.Streams()[static_cast<std::size_t>(parser.VideoStream())];
+    for (std::size_t k = 0; k < video.vecSuperIndex.size(); ++k) {
+        const auto& e = video.vecSuperIndex[k];
         o.videoStdIndexes.push_back(e.qwOffset);
+        Original::Segment seg;
+        seg.nIxPos = e.qwOffset;
+        seg.nIxBytes = e.dwSize;
+        seg.nFirst = video.vecStdIndexes[k].nFirst;
+        seg.nCount = video.vecStdIndexes[k].nCount;
+        for (std::size_t n = seg.nFirst; n < seg.nFirst + seg.nCount; ++n)
+            seg.bHasDrops = seg.bHasDrops || o.frames[n].IsDropped();
+        o.segments.push_back(seg);
+    }
     o.nVideoIndxPos = Find(o.bytes, "indx");
     o.nMoviPos = parser.Segments().front().nMoviPos;
     o.nIdx1Pos = Find(o.bytes, "idx1", static_cast<std::size_t>(o.nMoviPos));
@@ -103,7 +114,7 @@ const char* DamageName(Damage damage)
 
 bool KeepsNumbers(Damage damage)
 {
-    return damage != Damage::CopyStdIndex && damage != Damage::DuplicateChunk && damage != Damage::FlipHeader;
+    return damage != Damage::DuplicateChunk && damage != Damage::FlipHeader;
 }
 
 std::vector<Original> MakeOriginals()
@@ -242,11 +253,25 @@ Outcome Evaluate(const Original& o, const Sample& sample)
 {
     Outcome out;
     const Bytes& b = sample.bytes;
+    auto changed = [&](std::uint64_t pos, std::uint64_t len) {
+        const auto begin = static_cast<std::size_t>(pos);
+        const auto end = static_cast<std::size_t>(pos + len);
+        return end > b.size() || !std::equal(b.begin() + static_cast<std::ptrdiff_t>(begin), b.begin() + static_cast<std::ptrdiff_t>(end),
+                                             o.bytes.begin() + static_cast<std::ptrdiff_t>(begin));
+    };
+    std::vector<bool> placeable(o.frames.size(), true);
+    for (const Original::Segment& seg : o.segments)
+        if (seg.bHasDrops && changed(seg.nIxPos, seg.nIxBytes))
+            std::fill_n(placeable.begin() + static_cast<std::ptrdiff_t>(seg.nFirst), seg.nCount, false);
     std::vector<bool> intact(o.frames.size(), false);
     for (std::uint32_t n = 0; n < o.frames.size(); ++n) {
         const avi::ChunkRef& r = o.frames[n];
         if (r.IsDropped())
             continue;
+        if (!placeable[n]) {
+            out.nUnplaceable += changed(ChunkStart(r), ChunkBytes(r)) ? 0 : 1;
+            continue;
+        }
         const auto begin = static_cast<std::size_t>(ChunkStart(r));
         const auto end = begin + static_cast<std::size_t>(ChunkBytes(r));
         intact[n] = end <= b.size() && std::equal(b.begin() + static_cast<std::ptrdiff_t>(begin),
@@ -307,7 +332,7 @@ Outcome Evaluate(const Original& o, const Sample& sample)
             continue;
         if (stamp == n)
             out.nRecovered += intact[n] ? 1 : 0;
-        else
+        else if (placeable[stamp])
             ++out.nMisplaced;
     }
     if (KeepsNumbers(sample.kind) && out.nMisplaced > 0 && sample.kind != Damage::SwapChunks)

@@ -34,9 +34,9 @@ enum class Damage {
 const std::vector<Damage>& AllDamage();
 const char* DamageName(Damage damage);
 
-// Whether every frame still whole in the file must come back at its own number. Copying an
-// index or a chunk over another loses which frame was where; headers can be changed into
-// anything. Those kinds need only a sound result.
+// Whether every frame still whole in the file must come back at its own number. Copying a chunk
+// over another loses which frame was where; headers can be changed into anything. Those kinds
+// need only a sound result.
 bool KeepsNumbers(Damage damage);
 
 // A recording as written, with where its chunks and indexes lie.
@@ -45,6 +45,14 @@ struct Original {
     Bytes bytes;
     std::vector<avi::ChunkRef> frames; // by frame number, dropped ones included
     std::vector<std::uint64_t> videoStdIndexes; // "ix00" positions, in file order
+    struct Segment {
+        std::uint64_t nIxPos = 0;
+        std::uint64_t nIxBytes = 0; // the whole chunk
+        std::size_t nFirst = 0;     // its frames
+        std::size_t nCount = 0;
+        bool bHasDrops = false;
+    };
+    std::vector<Segment> segments;
     std::uint64_t nVideoIndxPos = 0;   // "indx" code of the video stream
     std::uint64_t nIdx1Pos = 0;
     std::uint64_t nMoviPos = 0;
@@ -65,6 +73,9 @@ struct Outcome {
     bool bParsed = false;        // the parser took the damaged file
     bool bRepaired = false;      // repair wrote a file
     std::uint32_t nIntact = 0;   // recorded frames whose chunk is whole and unchanged
+    // Whole frames of a segment that had drops and whose standard index was damaged: where the
+    // drops were is lost with it, so their numbers cannot be known. Not counted as intact.
+    std::uint32_t nUnplaceable = 0;
     std::uint32_t nRecovered = 0; // of them, the frames the repaired file holds at their numbers
     std::uint32_t nMisplaced = 0; // repaired frames that are another recorded frame
     std::vector<std::string> vecWrong; // plainly wrong results

@@ -28,6 +28,7 @@ struct Totals {
     std::uint64_t nWrong = 0;
     std::uint64_t nIntact = 0;
     std::uint64_t nRecovered = 0;
+    std::uint64_t nUnplaceable = 0;
     std::uint64_t nShort = 0; // samples that lost an intact frame where numbers must be kept
     std::string firstWrong;
 };
@@ -35,6 +36,7 @@ struct Totals {
 struct Report {
     std::uint32_t nIntact;
     std::uint32_t nRecovered;
+    std::uint32_t nUnplaceable;
     std::uint32_t nWrong;
     char first[200];
 };
@@ -54,6 +56,7 @@ Ending RunOne(const Original& original, const Sample& sample, Report* pReport)
         Report r{};
         r.nIntact = outcome.nIntact;
         r.nRecovered = outcome.nRecovered;
+        r.nUnplaceable = outcome.nUnplaceable;
         r.nWrong = static_cast<std::uint32_t>(outcome.vecWrong.size());
         if (!outcome.vecWrong.empty())
             std::snprintf(r.first, sizeof r.first, "%s", outcome.vecWrong.front().c_str());
@@ -80,10 +83,11 @@ Ending RunOne(const Original& original, const Sample& sample, Report* pReport)
 
 void PrintRow(const char* name, const Totals& t)
 {
-    std::printf("%-28s %7llu %7llu %6llu %6llu %9llu / %-9llu %6llu\n", name, static_cast<unsigned long long>(t.nInputs),
+    std::printf("%-28s %7llu %7llu %6llu %6llu %9llu / %-9llu %6llu %11llu\n", name, static_cast<unsigned long long>(t.nInputs),
                 static_cast<unsigned long long>(t.nCrashes), static_cast<unsigned long long>(t.nHangs),
                 static_cast<unsigned long long>(t.nWrong), static_cast<unsigned long long>(t.nRecovered),
-                static_cast<unsigned long long>(t.nIntact), static_cast<unsigned long long>(t.nShort));
+                static_cast<unsigned long long>(t.nIntact), static_cast<unsigned long long>(t.nShort),
+                static_cast<unsigned long long>(t.nUnplaceable));
 }
 
 } // namespace
@@ -120,6 +124,7 @@ int main(int argc, char** argv)
                 }
                 t.nIntact += r.nIntact;
                 t.nRecovered += r.nRecovered;
+                t.nUnplaceable += r.nUnplaceable;
                 if (KeepsNumbers(kind) && r.nRecovered < r.nIntact)
                     ++t.nShort;
                 if (r.nWrong > 0) {
@@ -131,8 +136,8 @@ int main(int argc, char** argv)
         }
         std::fflush(stdout);
     }
-    std::printf("%-28s %7s %7s %6s %6s %21s %6s\n", "damage", "inputs", "crashes", "hangs", "wrong", "recovered / intact",
-                "short");
+    std::printf("%-28s %7s %7s %6s %6s %21s %6s %11s\n", "damage", "inputs", "crashes", "hangs", "wrong", "recovered / intact",
+                "short", "unplaceable");
     for (const auto& [kind, t] : byKind) {
         PrintRow(DamageName(kind), t);
         all.nInputs += t.nInputs;
@@ -141,11 +146,14 @@ int main(int argc, char** argv)
         all.nWrong += t.nWrong;
         all.nIntact += t.nIntact;
         all.nRecovered += t.nRecovered;
+        all.nUnplaceable += t.nUnplaceable;
         all.nShort += t.nShort;
     }
     PrintRow("all", all);
     std::printf("(short: samples where a frame whose chunk was whole did not come back at its number; the kinds that\n"
-                " copy an index or a chunk over another, or change the headers, are not held to that)\n");
+                " copy a chunk over another or change the headers are not held to that;\n"
+                " unplaceable: whole frames of a segment with drops whose standard index was destroyed, so that\n"
+                " where its drops were is unknown; they are recovered, but not counted as intact)\n");
     for (const auto& [kind, t] : byKind)
         if (!t.firstWrong.empty())
             std::printf("first wrong result, %s: %s\n", DamageName(kind), t.firstWrong.c_str());
