@@ -302,6 +302,9 @@ Outcome Evaluate(const Original& o, const Sample& sample)
             out.vecWrong.push_back("repair failed on a file whose headers are whole");
         return out;
     }
+    out.repaired = repaired.Bytes();
+    out.nFramesWritten = report.nFramesWritten;
+    out.nDroppedWritten = report.nDroppedWritten;
     avi::AviParser again;
     if (again.Parse(repaired) != avi::AviResult::Ok) {
         out.vecWrong.push_back("the repaired file does not parse");

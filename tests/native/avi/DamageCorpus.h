@@ -79,6 +79,9 @@ struct Outcome {
     std::uint32_t nRecovered = 0; // of them, the frames the repaired file holds at their numbers
     std::uint32_t nMisplaced = 0; // repaired frames that are another recorded frame
     std::vector<std::string> vecWrong; // plainly wrong results
+    Bytes repaired;              // the rebuilt file
+    std::uint32_t nFramesWritten = 0; // as repair reported them
+    std::uint32_t nDroppedWritten = 0;
 };
 
 // Parses, checks and (forced) repairs the damaged file in memory and compares what comes back

@@ -238,3 +238,32 @@ TEST(Check, ADuplicatedOrReorderedIndexIsInconsistentAndRepairRebuildsIt)
         EXPECT_EQ(outcome.nMisplaced, 0u);
     }
 }
+
+TEST(DamageCorpus, FfprobeReadsEveryRepairedFileWithTheFrameCountRepairReported)
+{
+    if (!avitest::HaveFfmpeg())
+        GTEST_SKIP() << "ffmpeg is not installed";
+    std::mt19937 random(1616);
+    const auto path = avitest::TempFile("damage-repaired.avi");
+    for (const Original& original : MakeOriginals()) {
+        for (const Damage kind : AllDamage()) {
+            const Sample sample = MakeDamage(original, kind, random);
+            SCOPED_TRACE(original.name + ", " + DamageName(kind) + ": " + sample.what);
+            const Outcome outcome = Evaluate(original, sample);
+            if (!outcome.bRepaired)
+                continue;
+            avitest::WriteWholeFile(path, outcome.repaired);
+            std::string frames;
+            ASSERT_EQ(avitest::RunCommand("ffprobe -v error -count_packets -select_streams v:0 -show_entries "
+                                          "stream=nb_frames,nb_read_packets -of csv=p=0 '" + path.string() + "'",
+                                          &frames),
+                      0);
+            // "frames,packets": every frame the stream counts (Type 2; ffprobe leaves a Type 1
+            // stream's count open), and a packet for each recorded one.
+            const std::string counted = original.name.find("Type 1") == 0 ? "N/A" : std::to_string(outcome.nFramesWritten);
+            const std::string expected = counted + "," + std::to_string(outcome.nFramesWritten - outcome.nDroppedWritten);
+            EXPECT_EQ(frames.substr(0, frames.find_last_not_of("\n") + 1), expected);
+        }
+    }
+    std::filesystem::remove(path);
+}
