@@ -168,12 +168,14 @@ std::string FreeBackupName(const std::string& path)
 
 int Repair(const std::string& path, bool bForce, std::uint64_t segmentBytes)
 {
+    bool bWasConsistent = false;
     {
         avi::StdioFile file;
         avi::AviParser parser;
         if (!OpenAndParse(path, file, parser))
             return kExitError;
         const avi::AviCheckResult check = avi::CheckAvi(parser, file);
+        bWasConsistent = check.bConsistent;
         if (!bForce && check.bConsistent) {
             std::printf("%s: already consistent, nothing to repair (--force rebuilds it anyway)\n", path.c_str());
             return kExitOk;
@@ -212,7 +214,7 @@ int Repair(const std::string& path, bool bForce, std::uint64_t segmentBytes)
     }
     std::printf("%s: rebuilt as AVI Type %d, %s\n", path.c_str(), report.nAviType, SystemText(report.system));
     std::printf("before: %u index entries, stream length %u%s\n", report.nFramesIndexed, report.nDeclaredLength,
-                report.bWasConsistent ? " (consistent)" : "");
+                bWasConsistent ? " (consistent)" : "");
     std::printf("numbered by: %s\n", RepairIndexText(report.indexUsed));
     std::printf("recovered: %u frames (%u dropped, %u found after the last index entry), %u audio chunks (%llu bytes)\n",
                 report.nFramesWritten, report.nDroppedWritten, report.nFramesFromTail, report.nAudioChunks,
