@@ -733,8 +733,6 @@ AviResult RepairAvi(FileIo& source, FileIo& target, const RepairOptions& options
     if (!source.GetSize(&fileSize))
         return AviResult::IoError;
     const SegmentInfo& first = parser.Segments().front();
-    if (first.nMoviPos == 0)
-        return AviResult::Damaged;
     const int videoStream = parser.VideoStream();
     const int audioStream = parser.AviTypeCode() == 2 ? parser.AudioStream() : -1;
     MoviScanner::Streams streams;
@@ -747,7 +745,9 @@ AviResult RepairAvi(FileIo& source, FileIo& target, const RepairOptions& options
             streams.nAudioAlign = audio.wave.nBlockAlign;
     }
     MoviScanner scanner(source, fileSize, streams);
-    scanner.Scan(first.nMoviPos + kListHeaderSize);
+    // Without a readable "movi" list header the walk starts inside the first RIFF: the header
+    // chunks are passed over by their sizes, and the damaged list header is searched past.
+    scanner.Scan(first.nMoviPos != 0 ? first.nMoviPos + kListHeaderSize : kListHeaderSize);
 
     // Frames of the other system's size are left out with the other chunks that do not fit.
     const VideoSystem system = SystemOfChunks(scanner.Chunks(), videoStream, parser.GetVideoSystem());

@@ -267,3 +267,21 @@ TEST(DamageCorpus, FfprobeReadsEveryRepairedFileWithTheFrameCountRepairReported)
     }
     std::filesystem::remove(path);
 }
+
+TEST(DamageCorpus, ADamagedMovieListHeaderIsSearchedPast)
+{
+    // The first "movi" list's code and type both damaged: the walk starts in the headers and
+    // finds the chunks after them; every frame keeps its number.
+    for (const Original& o : MakeOriginals()) {
+        SCOPED_TRACE(o.name);
+        Sample sample;
+        sample.kind = Damage::FlipHeader;
+        sample.bytes = o.bytes;
+        std::fill_n(sample.bytes.begin() + static_cast<std::ptrdiff_t>(o.nMoviPos), 12, 0x5A);
+        const Outcome outcome = Evaluate(o, sample);
+        EXPECT_TRUE(outcome.bRepaired);
+        EXPECT_TRUE(outcome.vecWrong.empty()) << outcome.vecWrong.front();
+        EXPECT_EQ(outcome.nRecovered, RecordedCount(o));
+        EXPECT_EQ(outcome.nFramesWritten, o.frames.size());
+    }
+}
