@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "avi/AviParser.h"
+#include "avi/Timecode.h"
 
 namespace avi {
 
@@ -541,10 +542,10 @@ public:
         std::uint32_t nFromTail = 0;
     };
 
-    FramePlan(const std::vector<std::uint64_t>& video, const std::vector<DamagedRegion>& regions, std::uint64_t stride,
-              std::uint32_t frameSize, std::uint64_t fileSize)
-        : m_video(video), m_regions(regions), m_nStride(std::max<std::uint64_t>(stride, 1)), m_nFrameSize(frameSize),
-          m_nFileSize(fileSize)
+    FramePlan(FileIo& file, VideoSystem system, const std::vector<std::uint64_t>& video,
+              const std::vector<DamagedRegion>& regions, std::uint64_t stride, std::uint32_t frameSize, std::uint64_t fileSize)
+        : m_file(file), m_system(system), m_video(video), m_regions(regions), m_nStride(std::max<std::uint64_t>(stride, 1)),
+          m_nFrameSize(frameSize), m_nFileSize(fileSize)
     {
     }
 
@@ -604,6 +605,34 @@ private:
     {
         m_result.vecSlots.push_back(0);
         ++m_result.nDamaged;
+        ++m_nSinceFrame;
+    }
+
+    // The frame number of a frame's subcode time code, -1 when it has none.
+    std::int64_t TimecodeFrame(std::uint64_t pos) const
+    {
+        std::uint8_t head[128];
+        if (!m_file.ReadExact(pos, head, sizeof head))
+            return -1;
+        DvFrameFacts facts;
+        ReadDvFrameFacts(head, &facts);
+        const Timecode& tc = facts.timecode;
+        if (tc.nHours < 0)
+            return -1;
+        return TimecodeToFrame(m_system, tc.nHours, tc.nMinutes, tc.nSeconds, tc.nFrames);
+    }
+
+    // The drops between the last frame placed and the frame at pos that their time codes show
+    // and that are not placed yet; -1 when the time codes do not tell.
+    std::int64_t DropsByTimecode(std::uint64_t pos) const
+    {
+        if (m_nLastFrame == 0)
+            return -1;
+        const std::int64_t before = TimecodeFrame(m_nLastFrame);
+        const std::int64_t at = TimecodeFrame(pos);
+        if (before < 0 || at <= before)
+            return -1;
+        return std::max<std::int64_t>(0, at - before - 1 - static_cast<std::int64_t>(m_nSinceFrame));
     }
 
     // Places the pending entries and the frame chunks m_nNext .. orphanEnd - 1, which lie between
@@ -620,10 +649,12 @@ private:
             const bool bNoMore = o >= orphanEnd;
             if (p.kind == Kind::Drop) {
                 // More chunks than entries that could name them: a zeroed entry.
-                if (orphanEnd - o > fillable)
+                if (orphanEnd - o > fillable) {
                     Frame(m_video[o++], bTrailing);
-                else
+                } else {
                     m_result.vecSlots.push_back(0);
+                    ++m_nSinceFrame;
+                }
                 ++i;
                 continue;
             }
@@ -659,7 +690,11 @@ private:
             std::size_t placed = 0;
             std::uint64_t prevEnd = std::max(m_nPrevEnd, p.nPos);
             while (placed < group && o < orphanEnd && m_video[o] < nextPlace) {
-                const std::uint64_t drops = std::min<std::uint64_t>(DropsBetween(prevEnd, m_video[o]), group - placed - 1);
+                // The frames' time codes tell where the segment's drops were; without them, the
+                // damaged regions tell how many frames were lost.
+                const std::int64_t byTimecode = DropsByTimecode(m_video[o]);
+                const std::uint64_t lost = byTimecode >= 0 ? static_cast<std::uint64_t>(byTimecode) : DropsBetween(prevEnd, m_video[o]);
+                const std::uint64_t drops = std::min<std::uint64_t>(lost, group - placed - 1);
                 for (std::uint64_t d = 0; d < drops; ++d)
                     Damaged();
                 Frame(m_video[o++], bTrailing);
@@ -685,6 +720,8 @@ private:
     void Frame(std::uint64_t pos, bool bTrailing)
     {
         m_result.vecSlots.push_back(pos);
+        m_nLastFrame = pos;
+        m_nSinceFrame = 0;
         m_nPrevEnd = pos + m_nFrameSize;
         m_result.nFromTail += bTrailing ? 1 : 0;
     }
@@ -702,6 +739,8 @@ private:
         return (bytes + m_nStride / 2) / m_nStride;
     }
 
+    FileIo& m_file;
+    VideoSystem m_system;
     const std::vector<std::uint64_t>& m_video;
     const std::vector<DamagedRegion>& m_regions;
     std::uint64_t m_nStride;
@@ -710,6 +749,8 @@ private:
     std::vector<Pending> m_pending;
     std::size_t m_nNext = 0; // first frame chunk not yet placed
     std::uint64_t m_nPrevEnd = 0;
+    std::uint64_t m_nLastFrame = 0;  // data position of the last frame placed
+    std::uint32_t m_nSinceFrame = 0; // dropped frames placed after it
     Result m_result;
 };
 
@@ -811,7 +852,7 @@ AviResult RepairAvi(FileIo& source, FileIo& target, const RepairOptions& options
         if (c.nStream == videoStream)
             video.push_back(c.nDataPos);
     const std::uint64_t stride = videoChunks ? chunkBytes / videoChunks : kChunkHeaderSize + frameSize;
-    FramePlan planner(video, scanner.Regions(), stride, frameSize, fileSize);
+    FramePlan planner(source, system, video, scanner.Regions(), stride, frameSize, fileSize);
     const FramePlan::Result plan = planner.Make(entries, usable);
     report.nFramesDamaged = plan.nDamaged;
     report.nFramesFromTail = plan.nFromTail;

@@ -125,10 +125,11 @@ std::vector<Original> MakeOriginals()
         avi::AviType type;
         avi::VideoSystem system;
         std::vector<std::uint32_t> drops;
+        bool bTimecodes;
     };
     const Kind kinds[] = {
-        {"Type 1 525/60", avi::AviType::Type1, avi::VideoSystem::System525_60, {3, 17, 18, 30}},
-        {"Type 2 625/50", avi::AviType::Type2, avi::VideoSystem::System625_50, {0, 9, 22, 23}},
+        {"Type 1 525/60", avi::AviType::Type1, avi::VideoSystem::System525_60, {3, 17, 18, 30}, true},
+        {"Type 2 625/50", avi::AviType::Type2, avi::VideoSystem::System625_50, {0, 9, 22, 23}, false},
     };
     for (const Kind& k : kinds) {
         avitest::Recording rec;
@@ -139,9 +140,12 @@ std::vector<Original> MakeOriginals()
         rec.options.bSyncToDisk = false;
         rec.nFrames = 36;
         rec.drops = k.drops;
+        rec.bRunningTimecode = k.bTimecodes;
         avi::MemoryFile file;
-        if (avitest::WriteRecording(file, rec) == avi::AviResult::Ok)
+        if (avitest::WriteRecording(file, rec) == avi::AviResult::Ok) {
             originals.push_back(Describe(k.name, file.Bytes()));
+            originals.back().bTimecodes = k.bTimecodes;
+        }
     }
     return originals;
 }
@@ -261,7 +265,7 @@ Outcome Evaluate(const Original& o, const Sample& sample)
     };
     std::vector<bool> placeable(o.frames.size(), true);
     for (const Original::Segment& seg : o.segments)
-        if (seg.bHasDrops && changed(seg.nIxPos, seg.nIxBytes))
+        if (seg.bHasDrops && !o.bTimecodes && changed(seg.nIxPos, seg.nIxBytes))
             std::fill_n(placeable.begin() + static_cast<std::ptrdiff_t>(seg.nFirst), seg.nCount, false);
     std::vector<bool> intact(o.frames.size(), false);
     for (std::uint32_t n = 0; n < o.frames.size(); ++n) {

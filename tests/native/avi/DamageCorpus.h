@@ -43,6 +43,7 @@ bool KeepsNumbers(Damage damage);
 struct Original {
     std::string name;
     Bytes bytes;
+    bool bTimecodes = false; // its frames carry running time codes
     std::vector<avi::ChunkRef> frames; // by frame number, dropped ones included
     std::vector<std::uint64_t> videoStdIndexes; // "ix00" positions, in file order
     struct Segment {
@@ -73,8 +74,9 @@ struct Outcome {
     bool bParsed = false;        // the parser took the damaged file
     bool bRepaired = false;      // repair wrote a file
     std::uint32_t nIntact = 0;   // recorded frames whose chunk is whole and unchanged
-    // Whole frames of a segment that had drops and whose standard index was damaged: where the
-    // drops were is lost with it, so their numbers cannot be known. Not counted as intact.
+    // Whole frames of a segment that had drops and whose standard index was damaged, in a
+    // recording without running time codes: where the drops were is lost with the index, so
+    // their numbers cannot be known. Not counted as intact.
     std::uint32_t nUnplaceable = 0;
     std::uint32_t nRecovered = 0; // of them, the frames the repaired file holds at their numbers
     std::uint32_t nMisplaced = 0; // repaired frames that are another recorded frame

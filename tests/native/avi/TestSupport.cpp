@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "avi/ByteOrder.h"
+#include "avi/Timecode.h"
 
 namespace avitest {
 
@@ -168,6 +169,11 @@ Bytes FrameFor(const Recording& rec, std::uint32_t n)
 {
     if (!rec.realFrames.empty())
         return rec.realFrames[n % rec.realFrames.size()];
+    if (rec.bRunningTimecode) {
+        FrameRecipe recipe = rec.recipe;
+        recipe.timecode = avi::FrameToTimecode(recipe.system, n);
+        return MakeDvFrame(recipe, n);
+    }
     return MakeDvFrame(rec.recipe, n);
 }
 
