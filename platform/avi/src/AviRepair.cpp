@@ -571,8 +571,7 @@ public:
                 continue;
             }
             Settle(it->second, false);
-            m_result.vecSlots.push_back(e);
-            m_nPrevEnd = e + m_nFrameSize;
+            Frame(e, false);
             lastGood = e;
             m_nNext = it->second + 1;
         }
