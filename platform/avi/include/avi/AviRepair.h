@@ -6,7 +6,8 @@
 //
 // Damage does not end the walk: after a chunk header it cannot trust the scanner searches for
 // the next valid one and goes on, skipping zero-filled runs in large blocks. A frame whose chunk
-// is damaged becomes a dropped frame, so the frames after it keep their numbers. Only chunks of
+// is damaged becomes a dropped frame, so the frames after it keep their numbers; where a whole
+// standard index is lost, the frames' time codes tell where its dropped frames were. Only chunks of
 // a DV frame's size go into the video stream; anything else is left out and counted.
 
 #include <cstdint>
