@@ -152,7 +152,8 @@ int main(int argc, char** argv)
     PrintRow("all", all);
     std::printf("(short: samples where a frame whose chunk was whole did not come back at its number; the kinds that\n"
                 " copy a chunk over another or change the headers are not held to that;\n"
-                " unplaceable: whole frames of a segment with drops whose standard index was destroyed, so that\n"
+                " unplaceable: whole frames of a segment with drops whose standard index was destroyed, in a\n"
+                " recording without running time codes (the Type 2 one), so that\n"
                 " where its drops were is unknown; they are recovered, but not counted as intact)\n");
     for (const auto& [kind, t] : byKind)
         if (!t.firstWrong.empty())
