@@ -1,5 +1,6 @@
 #include "avi/AviCheck.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace avi {
@@ -33,6 +34,42 @@ void CheckEntries(const std::vector<ChunkRef>& refs, int stream, const char* wha
             first = std::string(what) + " " + std::to_string(i) + " does not point at a whole chunk of its stream";
     }
     AddCounted(problems, first, bad);
+}
+
+// The writer puts a stream's chunks in the file in the order of its entries, each chunk once:
+// an entry naming a chunk that an earlier entry named, or one lying before the entry before it,
+// comes from a damaged or misplaced index.
+void CheckOrder(const std::vector<ChunkRef>& refs, const char* what, std::vector<std::string>& problems)
+{
+    std::vector<std::pair<std::uint64_t, std::size_t>> named;
+    std::size_t backwards = 0;
+    std::string firstBackwards;
+    std::uint64_t last = 0;
+    std::size_t lastIndex = 0;
+    for (std::size_t i = 0; i < refs.size(); ++i) {
+        if (refs[i].IsDropped())
+            continue;
+        named.emplace_back(refs[i].nPos, i);
+        if (refs[i].nPos < last && backwards++ == 0)
+            firstBackwards = std::string(what) + " " + std::to_string(i) + " lies before " + what + " " +
+                             std::to_string(lastIndex) + " in the file: the index is out of order";
+        last = refs[i].nPos;
+        lastIndex = i;
+    }
+    std::sort(named.begin(), named.end());
+    std::size_t twice = 0;
+    std::string firstTwice;
+    for (std::size_t k = 1; k < named.size(); ++k) {
+        if (named[k].first != named[k - 1].first)
+            continue;
+        const std::size_t a = std::min(named[k].second, named[k - 1].second);
+        const std::size_t b = std::max(named[k].second, named[k - 1].second);
+        if (twice++ == 0)
+            firstTwice = std::string(what) + " " + std::to_string(b) + " names the same chunk as " + what + " " +
+                         std::to_string(a);
+    }
+    AddCounted(problems, firstTwice, twice);
+    AddCounted(problems, firstBackwards, backwards);
 }
 
 // Each super index entry's duration must be what its standard index covers: frames (dropped ones
@@ -88,8 +125,7 @@ AviCheckResult CheckAvi(const AviParser& parser, FileIo& file)
         problems.push_back("no DV stream");
         return result;
     }
-    if (parser.GetIndexSource() != IndexSource::OpenDml)
-        problems.push_back("the DV stream has no OpenDML super index");
+    const bool bOpenDml = parser.GetIndexSource() == IndexSource::OpenDml;
     const std::size_t entries = parser.Frames().size();
     if (entries != parser.DeclaredLength())
         problems.push_back("the index lists " + std::to_string(entries) + " frames but the stream length is " +
@@ -98,9 +134,13 @@ AviCheckResult CheckAvi(const AviParser& parser, FileIo& file)
         problems.push_back("\"dmlh\" counts " + std::to_string(parser.OdmlTotalFrames()) + " frames, the stream " +
                            std::to_string(parser.DeclaredLength()));
     CheckEntries(parser.Frames(), parser.VideoStream(), "frame", file, problems);
+    if (bOpenDml)
+        CheckOrder(parser.Frames(), "frame", problems);
     CheckDurations(parser, parser.VideoStream(), parser.Frames(), "DV stream", problems);
     if (parser.AudioStream() >= 0) {
         CheckEntries(parser.AudioChunks(), parser.AudioStream(), "audio chunk", file, problems);
+        if (parser.Streams()[static_cast<std::size_t>(parser.AudioStream())].bHasSuperIndex)
+            CheckOrder(parser.AudioChunks(), "audio chunk", problems);
         CheckDurations(parser, parser.AudioStream(), parser.AudioChunks(), "audio stream", problems);
         const auto& audio = parser.Streams()[static_cast<std::size_t>(parser.AudioStream())];
         std::uint64_t bytes = 0;
@@ -111,6 +151,14 @@ AviCheckResult CheckAvi(const AviParser& parser, FileIo& file)
             problems.push_back("the audio index holds " + std::to_string(bytes / align) +
                                " sample blocks but the audio stream length is " + std::to_string(audio.header.dwLength));
     }
+    // A file whose only fault is the missing OpenDML index is readable as it stands; a file
+    // walked without any index is not whole.
+    if (!bOpenDml && problems.empty() && parser.GetIndexSource() == IndexSource::Idx1) {
+        result.bLegacyIndexOnly = true;
+        return result;
+    }
+    if (!bOpenDml)
+        problems.insert(problems.begin(), "the DV stream has no OpenDML super index");
     result.bConsistent = problems.empty();
     return result;
 }

@@ -61,6 +61,7 @@ std::uint32_t MicroSecondsPerFrame(VideoSystem system)
 HeaderLayout BuildAviHeaders(const AviWriterOptions& options)
 {
     const bool bType2 = options.type == AviType::Type2;
+    const bool bAudio = bType2 && options.bAudioStream;
     const VideoSystem system = options.system;
     const std::uint32_t frameBytes = static_cast<std::uint32_t>(FrameSizeOf(system));
     const std::uint32_t superBytes = disk::SuperIndexHeader::kSize +
@@ -76,9 +77,9 @@ HeaderLayout BuildAviHeaders(const AviWriterOptions& options)
     avih.dwMicroSecPerFrame = MicroSecondsPerFrame(system);
     avih.dwMaxBytesPerSec = static_cast<std::uint32_t>(
         static_cast<std::uint64_t>(frameBytes) * FrameRateNumerator(system) / FrameRateDenominator(system) +
-        (bType2 ? audioBytesPerSec : 0));
+        (bAudio ? audioBytesPerSec : 0));
     avih.dwFlags = kAvihFlagHasIndex | kAvihFlagIsInterleaved;
-    avih.dwStreams = bType2 ? 2 : 1;
+    avih.dwStreams = bAudio ? 2 : 1;
     avih.dwSuggestedBufferSize = frameBytes + kChunkHeaderSize;
     avih.dwWidth = static_cast<std::uint32_t>(FrameWidth(system));
     avih.dwHeight = static_cast<std::uint32_t>(FrameHeight(system));
@@ -117,7 +118,7 @@ HeaderLayout BuildAviHeaders(const AviWriterOptions& options)
 
     std::size_t strhAudio = 0;
     std::size_t indxAudio = 0;
-    if (bType2) {
+    if (bAudio) {
         const std::size_t strlAudio = b.Open(fcc::kList, fcc::kStrl);
         disk::StreamHeader ash;
         ash.fccType = fcc::kAuds;
@@ -155,7 +156,7 @@ HeaderLayout BuildAviHeaders(const AviWriterOptions& options)
         h.Write(b.At(pos + kChunkHeaderSize));
     };
     initSuper(indxVideo, fcc::kVideoChunk);
-    if (bType2)
+    if (bAudio)
         initSuper(indxAudio, fcc::kAudioChunk);
 
     HeaderLayout layout;

@@ -52,13 +52,15 @@ bool AviParser::ReadChunkAt(std::uint64_t pos, std::uint64_t end, Chunk& chunk)
 
 // Calls fn(chunk) for each chunk in [begin, end); fn returns false to stop. A chunk that claims
 // more than the range holds is still handed over (its size tells the caller it is cut off).
+// A chunk code of 0 ends the walk: what follows is the zero-filled room a file system gives a
+// file whose data never came, and walking it eight bytes at a time would take minutes.
 template <typename Fn>
 void AviParser::ForEachChunk(std::uint64_t begin, std::uint64_t end, Fn&& fn)
 {
     std::uint64_t pos = begin;
     Chunk chunk;
     while (ReadChunkAt(pos, end, chunk)) {
-        if (!fn(chunk))
+        if (chunk.fcc == 0 || !fn(chunk))
             return;
         pos = chunk.End(); // always moves forward by at least a header
     }

@@ -19,7 +19,7 @@ constexpr std::uint32_t kMaxIxEntries = 32768;
 std::uint32_t AviWriter::IxCapacity() const
 {
     std::uint64_t perFrame = FrameSizeOf(m_options.system) + kChunkHeaderSize;
-    if (IsType2())
+    if (HasAudio())
         perFrame += m_options.audio.nSamplesPerSec * m_options.audio.BlockAlign() / 30 + kChunkHeaderSize;
     const std::uint64_t n = m_options.nSegmentBytes / perFrame + kIxSlackEntries;
     return static_cast<std::uint32_t>(std::clamp<std::uint64_t>(n, kMinIxEntries, kMaxIxEntries));
@@ -59,7 +59,7 @@ AviResult AviWriter::Open(FileIo& file, const AviWriterOptions& options)
         options.nSegmentBytes > AviWriterOptions::kMaxSegmentBytes || options.nSuperIndexEntries == 0 ||
         options.nSuperIndexEntries > (1u << 20))
         return AviResult::InvalidArgument;
-    if (options.type == AviType::Type2) {
+    if (options.type == AviType::Type2 && options.bAudioStream) {
         const auto& a = options.audio;
         if (a.nBitsPerSample != 16 || a.nChannels == 0 || a.nChannels > 8 || a.nSamplesPerSec == 0)
             return AviResult::InvalidArgument;
@@ -150,7 +150,7 @@ AviResult AviWriter::BeginSegment(std::uint64_t pos)
     if (!Succeeded(hr))
         return hr;
     m_nEnd += IxChunkBytes();
-    if (IsType2()) {
+    if (HasAudio()) {
         hr = StartStdIndex(m_audio, m_nEnd);
         if (!Succeeded(hr))
             return hr;
@@ -244,7 +244,7 @@ AviResult AviWriter::WriteSizes()
 AviResult AviWriter::FlushIndexes()
 {
     AviResult hr = WriteIndexes(m_video);
-    if (Succeeded(hr) && IsType2())
+    if (Succeeded(hr) && HasAudio())
         hr = WriteIndexes(m_audio);
     if (Succeeded(hr))
         hr = WriteSizes();
@@ -302,7 +302,7 @@ AviResult AviWriter::PrepareEntry(StreamIndex& stream, std::uint64_t chunkBytes)
     const bool bNewSegment = chunkBytes > 0 && NeedsNewSegment(chunkBytes);
     const bool bIxFull = stream.vecEntries.size() >= IxCapacity();
     if (bNewSegment) {
-        if (!HasSuperRoom(m_video) || (IsType2() && !HasSuperRoom(m_audio)))
+        if (!HasSuperRoom(m_video) || (HasAudio() && !HasSuperRoom(m_audio)))
             return AviResult::IndexFull;
         return NewSegment();
     }
@@ -428,7 +428,7 @@ AviResult AviWriter::WriteAudio(std::span<const std::uint8_t> pcm)
     if (m_state != State::Open)
         return AviResult::InvalidState;
     const std::uint16_t align = m_options.audio.BlockAlign();
-    if (!IsType2() || pcm.empty() || pcm.size() > kMaxChunkBytes || pcm.size() % align != 0)
+    if (!HasAudio() || pcm.empty() || pcm.size() > kMaxChunkBytes || pcm.size() % align != 0)
         return AviResult::InvalidArgument;
     return AppendChunk(m_audio, pcm, static_cast<std::uint32_t>(pcm.size() / align));
 }

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "avi/ByteOrder.h"
+#include "avi/Timecode.h"
 
 namespace avitest {
 
@@ -42,6 +43,13 @@ Bytes MakeDvFrame(const FrameRecipe& recipe, std::uint32_t stamp)
                 {0xD0, static_cast<std::uint8_t>(s < sequences / 2 ? 0x00 : 0x01), static_cast<std::uint8_t>(b625 ? 0xE0 : 0xC0),
                  static_cast<std::uint8_t>(smp << 3)});
         PutPack(f, seq + (6 + 16 * 4) * 80 + 3, 0x51, {0x33, 0xCF, 0xA0, static_cast<std::uint8_t>(0xFF - s)});
+    }
+    // The ID bytes of each sequence's last block (a video block), as every real frame has them.
+    for (std::size_t s = 0; s < sequences; ++s) {
+        const std::size_t last = (s + 1) * avi::kDifSequenceSize - 80;
+        f[last] = 0x9F;
+        f[last + 1] = static_cast<std::uint8_t>((s << 4) | 0x07);
+        f[last + 2] = 134;
     }
     // VAUX source (60h) at 448, source control (61h) at 453, pack 64h at 468 (DIF block 5).
     PutPack(f, 448, 0x60, {0xFF, 0xFF, static_cast<std::uint8_t>(b625 ? 0x20 : 0x00), 0xFF});
@@ -161,6 +169,11 @@ Bytes FrameFor(const Recording& rec, std::uint32_t n)
 {
     if (!rec.realFrames.empty())
         return rec.realFrames[n % rec.realFrames.size()];
+    if (rec.bRunningTimecode) {
+        FrameRecipe recipe = rec.recipe;
+        recipe.timecode = avi::FrameToTimecode(recipe.system, n);
+        return MakeDvFrame(recipe, n);
+    }
     return MakeDvFrame(rec.recipe, n);
 }
 
@@ -176,7 +189,7 @@ avi::AviResult WriteRecording(avi::FileIo& file, const Recording& rec)
             continue;
         }
         hr = writer.WriteVideoFrame(FrameFor(rec, n));
-        if (avi::Succeeded(hr) && rec.options.type == avi::AviType::Type2)
+        if (avi::Succeeded(hr) && rec.options.type == avi::AviType::Type2 && rec.options.bAudioStream)
             hr = writer.WriteAudio(MakePcmForFrame(rec.options.system, rec.options.audio.nSamplesPerSec, n));
     }
     if (avi::Succeeded(hr))

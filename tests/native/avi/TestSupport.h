@@ -51,6 +51,7 @@ struct Recording {
     std::uint32_t nFrames = 0;        // dropped ones included
     std::vector<Bytes> realFrames;    // when not empty, used in turn instead of hand-built ones
     FrameRecipe recipe;
+    bool bRunningTimecode = false;    // hand-built frame n carries the time code of frame n
 };
 
 // Writes a whole recording (video, drops, and for Type 2 the audio after each frame).

@@ -159,3 +159,173 @@ TEST(AviTool, ReportsFilesItCannotUse)
     EXPECT_NE(out.find("usage"), std::string::npos);
     std::filesystem::remove(path);
 }
+
+namespace {
+
+int DvTool(const std::string& args, std::string* pOut)
+{
+    return RunCommand(std::string(PLOVER_DV_TOOL) + " " + args + " 2>&1", pOut);
+}
+
+bool Has(const std::string& out, const std::string& text)
+{
+    return out.find(text) != std::string::npos;
+}
+
+} // namespace
+
+TEST(AviTool, CheckTellsALegacyIndexFromDamageAndRepairRewritesItOnlyWhenForced)
+{
+    Recording rec;
+    rec.options = OptionsFor(AviType::Type1, rec.recipe);
+    rec.nFrames = 12;
+    const auto path = WriteFile("legacy.avi", rec);
+    // Without its super index the file has only the "idx1" that older writers leave.
+    Bytes bytes = ReadWholeFile(path);
+    const std::size_t indx = std::string(bytes.begin(), bytes.end()).find("indx");
+    ASSERT_NE(indx, std::string::npos);
+    std::copy_n("JUNK", 4, bytes.begin() + static_cast<std::ptrdiff_t>(indx));
+    WriteWholeFile(path, bytes);
+    const std::string file = "'" + path.string() + "'";
+
+    std::string out;
+    EXPECT_EQ(Tool("check " + file, &out), 3) << out;
+    EXPECT_TRUE(Has(out, ": readable, but indexed only by a legacy idx1 (12 index entries, stream length 12); it lacks "
+                         "the OpenDML index that the program's dropped-frame reader needs"))
+        << out;
+    EXPECT_FALSE(Has(out, "NOT consistent")) << out;
+    EXPECT_EQ(Tool("repair " + file, &out), 0) << out;
+    EXPECT_TRUE(Has(out, "not damaged, but indexed only by a legacy idx1")) << out;
+    EXPECT_EQ(ReadWholeFile(path), bytes);
+    EXPECT_FALSE(std::filesystem::exists(path.string() + ".bak"));
+
+    ASSERT_EQ(Tool("repair --force " + file, &out), 0) << out;
+    EXPECT_TRUE(Has(out, "recovered: 12 frames (0 dropped")) << out;
+    EXPECT_EQ(Tool("check " + file, &out), 0) << out;
+    // A damaged file is told apart: cut it.
+    bytes = ReadWholeFile(path);
+    bytes.resize(bytes.size() - 200000);
+    WriteWholeFile(path, bytes);
+    EXPECT_EQ(Tool("check " + file, &out), 1) << out;
+    for (const char* suffix : {"", ".bak"})
+        std::filesystem::remove(path.string() + suffix);
+}
+
+TEST(AviTool, RepairLeavesOutWhatIsNotAFrameAndSaysSo)
+{
+    // Frame 5's size says 2, frame 9's size has a flipped bit, and the idx1 size is 0: frames
+    // 5 and 9 become drops, the other frames keep their numbers, ffprobe counts them all.
+    Recording rec;
+    rec.recipe.system = VideoSystem::System625_50;
+    rec.options = OptionsFor(AviType::Type2, rec.recipe);
+    rec.nFrames = 16;
+    rec.drops = {2};
+    const auto path = WriteFile("notframes.avi", rec);
+    Bytes bytes = ReadWholeFile(path);
+    avi::MemoryFile whole(bytes);
+    avi::AviParser parser;
+    ASSERT_EQ(parser.Parse(whole), AviResult::Ok);
+    avi::WriteLe32(&bytes[parser.Frames()[5].nPos - 4], 2);
+    bytes[parser.Frames()[9].nPos - 2] ^= 0x04;
+    const std::size_t idx1 = std::string(bytes.begin(), bytes.end()).find("idx1");
+    ASSERT_NE(idx1, std::string::npos);
+    avi::WriteLe32(&bytes[idx1 + 4], 0);
+    WriteWholeFile(path, bytes);
+    const std::string file = "'" + path.string() + "'";
+
+    std::string out;
+    EXPECT_EQ(Tool("check " + file, &out), 1) << out;
+    ASSERT_EQ(Tool("repair " + file, &out), 0) << out;
+    EXPECT_TRUE(Has(out, "numbered by: the surviving OpenDML standard indexes")) << out;
+    EXPECT_TRUE(Has(out, "recovered: 16 frames (3 dropped")) << out;
+    EXPECT_TRUE(Has(out, "damaged: 2 frames whose chunks were unusable are kept as dropped frames")) << out;
+    EXPECT_TRUE(Has(out, "left out: 2 chunks of a size their stream cannot hold")) << out;
+    ASSERT_EQ(Tool("check " + file, &out), 0) << out;
+    ASSERT_EQ(Tool("info " + file, &out), 0) << out;
+    EXPECT_TRUE(Has(out, "Dropped frames: 3\n 0:00:00 3\n")) << out;
+    if (HaveFfmpeg()) {
+        ASSERT_EQ(RunCommand("ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_read_packets "
+                             "-of csv=p=0 " + file, &out), 0);
+        EXPECT_EQ(std::stoul(out), 13u) << "the recorded frames, the drops have no packet";
+        ASSERT_EQ(RunCommand("ffprobe -v error -select_streams v:0 -show_entries stream=nb_frames -of csv=p=0 " + file, &out), 0);
+        EXPECT_EQ(std::stoul(out), 16u) << "the frame count repair reported";
+    }
+    for (const char* suffix : {"", ".bak"})
+        std::filesystem::remove(path.string() + suffix);
+}
+
+TEST(AviTool, AVideoOnlyType2FileKeepsItsStreamsThroughRepair)
+{
+    Recording rec;
+    rec.options = OptionsFor(AviType::Type2, rec.recipe);
+    rec.options.bAudioStream = false;
+    rec.nFrames = 20;
+    const auto path = WriteFile("videoonly.avi", rec);
+    Bytes bytes = ReadWholeFile(path);
+    avi::MemoryFile whole(bytes);
+    avi::AviParser parser;
+    ASSERT_EQ(parser.Parse(whole), AviResult::Ok);
+    ASSERT_EQ(parser.Streams().size(), 1u);
+    bytes.resize(parser.Frames()[15].nPos + 5000);
+    WriteWholeFile(path, bytes);
+    std::string out;
+    ASSERT_EQ(Tool("repair '" + path.string() + "'", &out), 0) << out;
+    EXPECT_TRUE(Has(out, "recovered: 15 frames (0 dropped")) << out;
+    avi::StdioFile repaired;
+    ASSERT_TRUE(repaired.Open(path.string(), avi::StdioFile::Mode::Read));
+    avi::AviParser again;
+    ASSERT_EQ(again.Parse(repaired), AviResult::Ok);
+    EXPECT_EQ(again.AviTypeCode(), 2);
+    EXPECT_EQ(again.Streams().size(), 1u);
+    EXPECT_EQ(again.AudioStream(), -1);
+    EXPECT_TRUE(again.IsConsistent());
+    for (const char* suffix : {"", ".bak"})
+        std::filesystem::remove(path.string() + suffix);
+}
+
+TEST(DvTool, DamagedFilesAreCountedAndExplainedNotGivenUp)
+{
+    std::string out;
+    // An AVI file of the right type that holds no frames says so.
+    Recording empty;
+    empty.options = OptionsFor(AviType::Type1, empty.recipe);
+    const auto emptyPath = WriteFile("empty.avi", empty);
+    EXPECT_EQ(DvTool("info '" + emptyPath.string() + "'", &out), 1);
+    EXPECT_TRUE(Has(out, "is an AVI Type 1 DV file that holds no frames")) << out;
+
+    // An index entry pointing outside the file is one unreadable frame among the others.
+    Recording rec;
+    rec.options = OptionsFor(AviType::Type1, rec.recipe);
+    rec.nFrames = 6;
+    const auto path = WriteFile("badentry.avi", rec);
+    Bytes bytes = ReadWholeFile(path);
+    avi::MemoryFile whole(bytes);
+    avi::AviParser parser;
+    ASSERT_EQ(parser.Parse(whole), AviResult::Ok);
+    const std::uint64_t ix = parser.Streams()[0].vecSuperIndex[0].qwOffset;
+    avi::WriteLe32(&bytes[ix + 32 + 8 * 2], 0x7FFFFFF0); // entry 2's offset
+    WriteWholeFile(path, bytes);
+    EXPECT_EQ(DvTool("info '" + path.string() + "'", &out), 0) << out;
+    EXPECT_TRUE(Has(out, "frames: 6 (0.20 s), 0 dropped, 1 unreadable")) << out;
+
+    // A raw DV file whose first frame has a flipped system bit is still read as 625/50.
+    const auto raw = TempFile("flipped.dv");
+    ASSERT_EQ(DvTool("encode-pattern '" + raw.string() + "' --system 625 --seconds 0.4", &out), 0) << out;
+    Bytes dv = ReadWholeFile(raw);
+    ASSERT_EQ(dv.size(), 10u * 144000);
+    dv[3] ^= 0x80;
+    WriteWholeFile(raw, dv);
+    EXPECT_EQ(DvTool("info '" + raw.string() + "'", &out), 0) << out;
+    EXPECT_TRUE(Has(out, "system: 625/50")) << out;
+    EXPECT_TRUE(Has(out, "frames: 10 (0.40 s), 0 dropped, 0 unreadable")) << out;
+    // Zeros after the last frame, and a zeroed frame among the others: the tail holds no
+    // frames, the zeroed frame is an unreadable one.
+    std::fill_n(dv.begin() + 3 * 144000, 144000, 0);
+    dv.resize(dv.size() + 5 * 144000 + 1000, 0);
+    WriteWholeFile(raw, dv);
+    EXPECT_EQ(DvTool("info '" + raw.string() + "'", &out), 0) << out;
+    EXPECT_TRUE(Has(out, "raw DV; 721000 zero bytes at the end, where the data never came, are no frames")) << out;
+    EXPECT_TRUE(Has(out, "frames: 10 (0.40 s), 0 dropped, 1 unreadable")) << out;
+    for (const auto& p : {emptyPath, path, raw})
+        std::filesystem::remove(p);
+}

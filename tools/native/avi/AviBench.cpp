@@ -3,6 +3,9 @@
 // read), beside ffprobe counting the packets of the same file, in the same run.
 //
 //   plover-avi-bench [FOLDER]   (the test file is written there and removed afterwards)
+//   plover-avi-bench --cut-recording FILE
+//       writes a two-second 525/60 Type 2 recording of frame-sized chunks cut off in the middle
+//       of a frame, for the zero-tail benchmark of scripts/bench-avi to extend
 
 #include <algorithm>
 #include <chrono>
@@ -62,6 +65,36 @@ bool ReadDrops(const std::string& path, std::size_t* pDrops)
     return true;
 }
 
+// Frame-sized chunks whose every DIF block starts with ID bytes, as real frames do.
+bool WriteCutRecording(const std::string& path)
+{
+    avi::AviWriterOptions o;
+    o.type = avi::AviType::Type2;
+    o.bSyncToDisk = false;
+    avi::MemoryFile file;
+    avi::AviWriter writer;
+    if (writer.Open(file, o) != avi::AviResult::Ok)
+        return false;
+    std::vector<std::uint8_t> frame(avi::kFrameSize525, 0x33);
+    for (std::size_t b = 0; b < frame.size(); b += avi::kDifBlockSize)
+        frame[b] = 0x9F;
+    const std::vector<std::uint8_t> pcm(1600 * 4, 0x11);
+    std::uint64_t cut = 0;
+    for (std::uint32_t n = 0; n < 60; ++n) {
+        if (n == 45)
+            file.GetSize(&cut);
+        if (writer.WriteVideoFrame(frame) != avi::AviResult::Ok || writer.WriteAudio(pcm) != avi::AviResult::Ok)
+            return false;
+    }
+    if (writer.Finish() != avi::AviResult::Ok)
+        return false;
+    // Cut 50,000 bytes into frame 45, as a recording stopped by a power loss.
+    file.Truncate(cut + 50000);
+    avi::StdioFile out;
+    return out.Open(path, avi::StdioFile::Mode::Create) && out.WriteAt(0, file.Bytes().data(), file.Bytes().size()) &&
+           out.Close();
+}
+
 double Median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -72,6 +105,8 @@ double Median(std::vector<double> v)
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::string(argv[1]) == "--cut-recording")
+        return WriteCutRecording(argv[2]) ? 0 : 2;
     const std::filesystem::path folder = argc > 1 ? argv[1] : std::filesystem::temp_directory_path();
     const std::string path = (folder / "plover-avi-bench-hour.avi").string();
     std::printf("writing a one-hour 525/60 index (%u frames) to %s\n", kFrames, path.c_str());

@@ -2,7 +2,7 @@
 // and the repair of a file whose recording was cut off.
 //
 //   plover-avi info FILE
-//   plover-avi check FILE
+//   plover-avi check FILE          (exit 0 consistent, 1 damaged, 2 error, 3 only a legacy idx1)
 //   plover-avi repair FILE [--force] [--segment-mib N]   (options in any place)
 
 #include <cstdio>
@@ -22,6 +22,7 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitInconsistent = 1;
 constexpr int kExitError = 2;
+constexpr int kExitLegacyIndex = 3; // readable and whole, but without the OpenDML index
 
 int Usage()
 {
@@ -60,6 +61,16 @@ const char* IndexText(avi::IndexSource source)
     case avi::IndexSource::None: break;
     }
     return "none";
+}
+
+const char* RepairIndexText(avi::RepairIndex index)
+{
+    switch (index) {
+    case avi::RepairIndex::OpenDml: return "the surviving OpenDML standard indexes";
+    case avi::RepairIndex::Idx1: return "the legacy idx1";
+    case avi::RepairIndex::None: break;
+    }
+    return "the chunks alone (no index survived)";
 }
 
 void PrintFirstFrame(const avi::AviParser& parser)
@@ -136,6 +147,12 @@ int Check(const std::string& path)
     const avi::AviCheckResult result = avi::CheckAvi(parser, file);
     for (const auto& problem : result.vecProblems)
         std::printf("problem: %s\n", problem.c_str());
+    if (result.bLegacyIndexOnly) {
+        std::printf("%s: readable, but indexed only by a legacy idx1 (%zu index entries, stream length %u); it lacks "
+                    "the OpenDML index that the program's dropped-frame reader needs (repair --force adds it)\n",
+                    path.c_str(), parser.Frames().size(), parser.DeclaredLength());
+        return kExitLegacyIndex;
+    }
     std::printf("%s: %s (%zu index entries, stream length %u)\n", path.c_str(),
                 result.bConsistent ? "consistent" : "NOT consistent", parser.Frames().size(), parser.DeclaredLength());
     return result.bConsistent ? kExitOk : kExitInconsistent;
@@ -151,13 +168,22 @@ std::string FreeBackupName(const std::string& path)
 
 int Repair(const std::string& path, bool bForce, std::uint64_t segmentBytes)
 {
+    bool bWasConsistent = false;
     {
         avi::StdioFile file;
         avi::AviParser parser;
         if (!OpenAndParse(path, file, parser))
             return kExitError;
-        if (!bForce && avi::CheckAvi(parser, file).bConsistent) {
+        const avi::AviCheckResult check = avi::CheckAvi(parser, file);
+        bWasConsistent = check.bConsistent;
+        if (!bForce && check.bConsistent) {
             std::printf("%s: already consistent, nothing to repair (--force rebuilds it anyway)\n", path.c_str());
+            return kExitOk;
+        }
+        if (!bForce && check.bLegacyIndexOnly) {
+            std::printf("%s: not damaged, but indexed only by a legacy idx1 without the OpenDML index that the "
+                        "program's dropped-frame reader needs; left as it is (--force rewrites it with that index)\n",
+                        path.c_str());
             return kExitOk;
         }
     }
@@ -188,13 +214,18 @@ int Repair(const std::string& path, bool bForce, std::uint64_t segmentBytes)
     }
     std::printf("%s: rebuilt as AVI Type %d, %s\n", path.c_str(), report.nAviType, SystemText(report.system));
     std::printf("before: %u index entries, stream length %u%s\n", report.nFramesIndexed, report.nDeclaredLength,
-                report.bWasConsistent ? " (consistent)" : "");
+                bWasConsistent ? " (consistent)" : "");
+    std::printf("numbered by: %s\n", RepairIndexText(report.indexUsed));
     std::printf("recovered: %u frames (%u dropped, %u found after the last index entry), %u audio chunks (%llu bytes)\n",
                 report.nFramesWritten, report.nDroppedWritten, report.nFramesFromTail, report.nAudioChunks,
                 static_cast<unsigned long long>(report.nAudioBytes));
+    if (report.nFramesDamaged > 0)
+        std::printf("damaged: %u frames whose chunks were unusable are kept as dropped frames\n", report.nFramesDamaged);
+    if (report.nChunksLeftOut > 0)
+        std::printf("left out: %u chunks of a size their stream cannot hold\n", report.nChunksLeftOut);
     std::printf("length: %s\n", avi::FormatLength(report.system, report.nFramesWritten).c_str());
-    std::printf("discarded: %llu bytes at the end that were not whole chunks\n",
-                static_cast<unsigned long long>(report.nBytesDiscarded));
+    std::printf("discarded: %llu bytes in %u regions that held no whole chunk\n",
+                static_cast<unsigned long long>(report.nBytesDiscarded), report.nDamagedRegions);
     std::printf("backup: %s\n", backup.c_str());
     return kExitOk;
 }

@@ -79,8 +79,11 @@ int Info(const std::vector<std::string>& args) {
             continue;
         }
         if (status != FrameSource::Status::Ok) {
-            std::fprintf(stderr, "plover-dv: read error at frame %llu\n", static_cast<unsigned long long>(n));
-            return 1;
+            // A frame that cannot be read (an index entry pointing outside the file) is as
+            // unreadable as one that cannot be decoded; the rest of the file still counts.
+            ++bad;
+            if (perFrame) std::printf("frame %llu: unreadable\n", static_cast<unsigned long long>(n));
+            continue;
         }
         dv::FrameInfo info;
         if (dv::ReadFrameInfo(frame, info) != dv::Result::Ok) {

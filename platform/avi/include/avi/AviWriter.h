@@ -38,6 +38,7 @@ struct AviWriterOptions {
     VideoSystem system = VideoSystem::System525_60;
     disk::DvInfo dvInfo;        // from the first frame's packs (ReadDvInfoFromFrame)
     AudioFormat audio;          // the "auds" stream of a Type 2 file
+    bool bAudioStream = true;   // false: a Type 2 file of video alone (as repair keeps one)
     std::uint64_t nSegmentBytes = kDefaultSegmentBytes;
     std::uint32_t nSuperIndexEntries = 1024; // room reserved in each stream's "indx"
     std::uint32_t nCheckpointFrames = 0;     // frames between checkpoints; 0 = one second of video
@@ -90,7 +91,8 @@ private:
         std::uint64_t nTotalTicks = 0; // frames, or audio sample blocks
     };
 
-    bool IsType2() const { return m_options.type == AviType::Type2; }
+    // The "auds" stream: Type 2 files have one unless they were written without sound.
+    bool HasAudio() const { return m_options.type == AviType::Type2 && m_options.bAudioStream; }
     std::uint32_t IxCapacity() const;
     std::uint32_t IxChunkBytes() const;
     std::uint64_t Idx1Bytes() const;
