@@ -95,3 +95,12 @@ std::vector<std::wstring> SplitString(const std::wstring& strText, const std::ws
   pieces.push_back(strText.substr(nStart));
   return pieces;
 }
+
+std::string ToMultiByte(const std::wstring& strText) {
+  const int bytes = ::WideCharToMultiByte(CP_ACP, 0, strText.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 1) return std::string();
+  std::string converted(static_cast<size_t>(bytes), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, strText.c_str(), -1, converted.data(), bytes, nullptr, nullptr);
+  converted.resize(static_cast<size_t>(bytes) - 1);
+  return converted;
+}

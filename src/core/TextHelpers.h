@@ -1,4 +1,5 @@
-// Text measured in a font: wrapping to a width, shortening with an ellipsis, and splitting.
+// Text measured in a font: wrapping to a width, shortening with an ellipsis; splitting; and the
+// conversion to the system code page.
 #pragma once
 
 #include <windows.h>
@@ -18,3 +19,7 @@ std::wstring FitTextWithEllipsis(const std::wstring& strText, int nMaxWidth, HFO
 // The pieces between separators; the piece after the last separator is included even when it
 // is empty ("9|11|13|" gives "9", "11", "13", ""). An empty separator gives the whole text.
 std::vector<std::wstring> SplitString(const std::wstring& strText, const std::wstring& strSeparator);
+
+// The text in the system's code page (the bytes the log files hold); empty when it cannot be
+// converted.
+std::string ToMultiByte(const std::wstring& strText);

@@ -17,6 +17,7 @@
 #include "framework/Resources.h"
 #include "resource.h"
 #include "ui/OptionSheet.h"
+#include "core/TextHelpers.h"
 #include "ui/SkinTables.h"
 #include "ui/VideoFolderCheckDialog.h"
 
@@ -63,15 +64,6 @@ std::wstring FillIn(std::wstring format, std::initializer_list<std::wstring> tex
     position += text.size();
   }
   return format;
-}
-
-std::string ToMultiByte(const std::wstring& text) {
-  const int bytes = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 1) return std::string();
-  std::string converted(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, converted.data(), bytes, nullptr, nullptr);
-  converted.resize(static_cast<size_t>(bytes) - 1);
-  return converted;
 }
 
 bool FolderExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

@@ -101,15 +101,6 @@ int BatteryMinutes() {
   return static_cast<int>(status.BatteryLifeTime / 60);
 }
 
-std::string ToMultiByte(const std::wstring& text) {
-  const int bytes = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 1) return std::string();
-  std::string converted(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, converted.data(), bytes, nullptr, nullptr);
-  converted.resize(static_cast<size_t>(bytes) - 1);
-  return converted;
-}
-
 // The system's own text for an error, without its closing line break.
 std::wstring SystemErrorText(HRESULT hr) {
   DWORD code = static_cast<DWORD>(hr);
