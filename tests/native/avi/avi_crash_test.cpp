@@ -103,10 +103,11 @@ void CheckCutFile(avi::MemoryFile& cut, const Recording& rec, std::uint32_t fram
     ASSERT_GE(again.Frames().size(), frames.size());
     ASSERT_LE(again.Frames().size(), framesTaken + 1u);
     for (std::uint32_t n = 0; n < again.Frames().size(); ++n) {
-        if (again.ReadFrame(n, frame) == AviResult::Ok)
+        if (again.ReadFrame(n, frame) == AviResult::Ok) {
             ASSERT_EQ(StampOf(frame), n) << "repaired frame " << n;
-        else if (n < frames.size())
+        } else if (n < frames.size()) {
             ASSERT_TRUE(std::binary_search(rec.drops.begin(), rec.drops.end(), n)) << "repaired frame " << n;
+        }
     }
     pResult->nFramesRead = static_cast<std::uint32_t>(frames.size());
     pResult->nFramesRepaired = static_cast<std::uint32_t>(again.Frames().size());
@@ -138,8 +139,9 @@ void RecordWrites(const Recording& rec, WriteLog& log)
         } else {
             ASSERT_EQ(writer.WriteVideoFrame(FrameFor(rec, n)), AviResult::Ok);
             ++log.nCallsDone;
-            if (rec.options.type == AviType::Type2)
+            if (rec.options.type == AviType::Type2) {
                 ASSERT_EQ(writer.WriteAudio(MakePcmForFrame(rec.options.system, 48000, n)), AviResult::Ok);
+            }
         }
         ++log.nCallsDone;
         log.nFramesTaken = n + 1;
