@@ -109,7 +109,7 @@ TEST(BitmapButton, HotBitmapShowsWhileTheMouseIsOverTheButtonAndGoesWhenItLeaves
 
   // The mouse leaves without another move over the button: the system's leave notice ends it.
   ::SetCursorPos(1000, 700);
-  EXPECT_TRUE(framework_test::PumpUntil([&] { return !button.IsHovering(); }, 2000));
+  EXPECT_TRUE(framework_test::PumpUntil([&] { return !button.IsHovering(); }, 10000));
   surface.Draw(button, 0);
   EXPECT_EQ(surface.At(1, 1), kRed);
 

@@ -99,7 +99,7 @@ TEST_F(SkinButtonTest, HotOnScreenWhileHoveredAndNotWhenPressStartedElsewhere) {
   skin_test::PaintNow(m_dialog.GetSafeHwnd());
   EXPECT_EQ(skin_test::PixelAt(m_button.GetSafeHwnd(), 20, 10), kHot);
   ::SetCursorPos(1000, 700);
-  EXPECT_TRUE(framework_test::PumpUntil([&] { return !m_button.IsHovering(); }, 2000)) << "mouse-leave ends it";
+  EXPECT_TRUE(framework_test::PumpUntil([&] { return !m_button.IsHovering(); }, 10000)) << "mouse-leave ends it";
   skin_test::PaintNow(m_dialog.GetSafeHwnd());
   EXPECT_EQ(skin_test::PixelAt(m_button.GetSafeHwnd(), 20, 10), kNormal);
 }

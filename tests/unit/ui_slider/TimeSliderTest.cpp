@@ -284,6 +284,9 @@ TEST_F(TimeSliderTest, ShiftWheelAsksForZoomStepsAndTakesTheFocus) {
   const POINT screen = ClientToScreenPoint(50, 10);
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << "keys " << row.nKeys << " delta " << row.nDelta);
+    // A window of a test running beside this one may hold the activation, and focus follows it.
+    ::SetForegroundWindow(m_host.Get());
+    framework_test::PumpUntil([&] { return ::GetActiveWindow() == m_host.Get(); }, 2000);
     ::SetFocus(m_host.Get());
     m_host.ClearNotifications();
     ::PostMessageW(m_slider, WM_MOUSEWHEEL, MAKEWPARAM(row.nKeys | kFromTest, static_cast<WORD>(row.nDelta)),
