@@ -32,6 +32,7 @@ constexpr int kPlayId = 1004;
 constexpr int kPauseId = 1005;
 constexpr int kNextDropId = 1006;
 constexpr int kPreviousDropId = 1007;
+constexpr int kToStartId = 1008;
 constexpr int kFileNameId = 1058;
 constexpr int kPreviousCountId = 1061;
 constexpr int kNextCountId = 1063;
@@ -312,6 +313,12 @@ TEST_F(PlayPanelE2E, RecordingsWithDropsArePlayedSteppedThroughAndDeleted) {
     EXPECT_EQ(step.previous, session.Text(kPreviousCountId));
     EXPECT_EQ(step.next, session.Text(kNextCountId));
   }
+
+  // Playing starts from the start of the file here. Started inside the run of dropped frames,
+  // playback has been seen to stop at its last frame now and then; that fault is open and not
+  // what this test is about.
+  session.Command(kToStartId);
+  EXPECT_TRUE(e2e::WaitUntil([&] { return session.Timecode() == L"00:00:00:00"; }, 5s)) << session.Timecode();
 
   // F9 plays; the minimised window's title runs with the time code; F9 pauses and it goes back.
   ShowWindow(session.Main(), SW_MINIMIZE);
