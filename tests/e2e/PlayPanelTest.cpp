@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ProgramUnderTest.h"
+#include "TestRecording.h"
 #include "ScreenCapture.h"
 #include "avi/AviWriter.h"
 #include "avi/FileIo.h"
@@ -53,31 +54,6 @@ std::wstring ShotFolder() {
 void Shot(HWND window, const std::wstring& name) {
   Sleep(300);
   EXPECT_TRUE(e2e::SavePicture(e2e::CaptureWindow(window), ShotFolder() + L"\\" + name + L".bmp")) << "picture " << name;
-}
-
-// A Type 1 625/50 recording of the pattern picture; the frames listed were dropped.
-void WriteRecording(const std::wstring& path, uint32_t frames, const std::set<uint32_t>& drops) {
-  dv::PatternSettings settings;
-  settings.system = dv::System::System625_50;
-  dv::PatternGenerator generator(settings);
-  std::vector<uint8_t> frame(dv::FrameSize(settings.system));
-  generator.MakeFrame(0, frame);
-  avi::MemoryFile file;
-  avi::AviWriterOptions options;
-  options.type = avi::AviType::Type1;
-  options.system = avi::VideoSystem::System625_50;
-  avi::ReadDvInfoFromFrame(frame, &options.dvInfo);
-  avi::AviWriter writer;
-  ASSERT_EQ(avi::AviResult::Ok, writer.Open(file, options));
-  for (uint32_t n = 0; n < frames; ++n) {
-    ASSERT_EQ(avi::AviResult::Ok, drops.count(n) != 0 ? writer.WriteDroppedFrame() : writer.WriteVideoFrame(frame));
-  }
-  ASSERT_EQ(avi::AviResult::Ok, writer.Finish());
-  const HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, handle);
-  DWORD written = 0;
-  WriteFile(handle, file.Bytes().data(), static_cast<DWORD>(file.Bytes().size()), &written, nullptr);
-  CloseHandle(handle);
 }
 
 // Moves a file's last-write time back, so that the list's order is known.
@@ -253,8 +229,8 @@ class PlayPanelE2E : public ::testing::Test {
     m_strB = m_strFolder + L"Rec B.avi";
     m_strC = m_strFolder + L"Rec C.avi";
     // 8 s with a scene of three dropped frames at 2 s and one dropped frame at 6 s.
-    WriteRecording(m_strA, 200, {50, 51, 52, 150});
-    WriteRecording(m_strB, 50, {});
+    WriteTestRecording(m_strA, 200, {50, 51, 52, 150});
+    WriteTestRecording(m_strB, 50, {});
     ASSERT_TRUE(CopyFileW(m_strB.c_str(), m_strC.c_str(), FALSE));
     const HANDLE handle = CreateFileW(m_strC.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     SetFilePointer(handle, 1024, nullptr, FILE_BEGIN);

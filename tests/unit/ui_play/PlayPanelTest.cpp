@@ -2,6 +2,7 @@
 // paused at its start, playing and pausing, the dropped scenes and their counts, the end of a file,
 // the record panel's play request, a file that cannot be loaded, and deleting the shown file.
 #include "MainWindowTestSupport.h"
+#include "TestRecording.h"
 
 #include <set>
 
@@ -13,32 +14,6 @@
 
 namespace {
 
-// A recording of the pattern picture in which the frames listed were dropped (625/50, Type 1).
-void WriteRecording(const std::wstring& path, uint32_t frames, const std::set<uint32_t>& drops, bool wide = false) {
-  dv::PatternSettings settings;
-  settings.system = dv::System::System625_50;
-  settings.bWideScreen = wide;
-  dv::PatternGenerator generator(settings);
-  std::vector<uint8_t> frame(dv::FrameSize(settings.system));
-  generator.MakeFrame(0, frame);
-  avi::MemoryFile file;
-  avi::AviWriterOptions options;
-  options.type = avi::AviType::Type1;
-  options.system = avi::VideoSystem::System625_50;
-  avi::ReadDvInfoFromFrame(frame, &options.dvInfo);
-  avi::AviWriter writer;
-  ASSERT_EQ(avi::AviResult::Ok, writer.Open(file, options));
-  for (uint32_t n = 0; n < frames; ++n) {
-    ASSERT_EQ(avi::AviResult::Ok, drops.count(n) != 0 ? writer.WriteDroppedFrame() : writer.WriteVideoFrame(frame));
-  }
-  ASSERT_EQ(avi::AviResult::Ok, writer.Finish());
-  const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, handle);
-  DWORD written = 0;
-  ::WriteFile(handle, file.Bytes().data(), static_cast<DWORD>(file.Bytes().size()), &written, nullptr);
-  ::CloseHandle(handle);
-}
-
 class PlayPanelTest : public MainWindowTest {
  protected:
   void SetUp() override {
@@ -46,8 +21,8 @@ class PlayPanelTest : public MainWindowTest {
     m_strFirst = m_strFolder + L"Rec 001.avi";
     m_strSecond = m_strFolder + L"Rec 002.avi";
     // Drops: a scene of three frames at 1.2 s and a single frame at 2.8 s.
-    WriteRecording(m_strFirst, 100, {30, 31, 32, 70});
-    WriteRecording(m_strSecond, 30, {});
+    WriteTestRecording(m_strFirst, 100, {30, 31, 32, 70});
+    WriteTestRecording(m_strSecond, 30, {});
     Open(/*newFolderCreate=*/0);
   }
 
@@ -325,7 +300,7 @@ TEST_F(PlayPanelTest, ChangingTheSortOrderKeepsTheSelectedFile) {
 
 TEST_F(PlayPanelTest, ThePreviewTakesTheShapeOfTheShownPicture) {
   const std::wstring wide = m_strFolder + L"Rec 003.avi";
-  WriteRecording(wide, 20, {}, /*wide=*/true);
+  WriteTestRecording(wide, 20, {}, /*wide=*/true);
   OpenPlayTab();
   Panel().SelectFolder(m_strFolder);
   struct Case {
