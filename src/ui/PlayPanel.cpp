@@ -507,10 +507,12 @@ void PlayPanel::SwapPlayButtons(bool playing) {
   HWND shown = playing ? m_btnPause.GetSafeHwnd() : m_btnPlay.GetSafeHwnd();
   HWND hidden = playing ? m_btnPlay.GetSafeHwnd() : m_btnPause.GetSafeHwnd();
   if (shown == nullptr || hidden == nullptr) return;
+  // One button at a time: the one going is hidden before the other appears, so that no one ever
+  // sees both (or presses the wrong one); the focus moves along with them.
   const bool hadFocus = ::GetFocus() == hidden;
+  ::ShowWindow(hidden, SW_HIDE);
   ::ShowWindow(shown, SW_SHOW);
   if (hadFocus) ::SetFocus(shown);
-  ::ShowWindow(hidden, SW_HIDE);
 }
 
 void PlayPanel::PreviousDrop() {

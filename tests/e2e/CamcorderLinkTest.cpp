@@ -50,7 +50,12 @@ class CamcorderLink : public ::testing::Test {
   }
   void TearDown() override {
     if (m_main != nullptr) PostMessageW(m_main, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(m_program->WaitForExit(30s)) << "the program did not end after WM_CLOSE";
+    if (!m_program->WaitForExit(30s)) {
+      // Where the program's last records stop tells where it hangs.
+      const std::string log = ReadLog(m_install.Path() + L"\\Plover.log");
+      ADD_FAILURE() << "the program did not end after WM_CLOSE; the end of its trace:\n"
+                    << log.substr(log.size() > 6000 ? log.size() - 6000 : 0);
+    }
   }
   bool WaitUsable(bool usable, std::chrono::milliseconds timeout) const {
     return e2e::WaitUntil([&] { return (IsWindowVisible(GetDlgItem(m_main, kCamcorderNameId)) != FALSE) == usable; }, timeout);

@@ -290,9 +290,7 @@ TEST_F(PlayPanelE2E, RecordingsWithDropsArePlayedSteppedThroughAndDeleted) {
     EXPECT_EQ(step.next, session.Text(kNextCountId));
   }
 
-  // Playing starts from the start of the file here. Started inside the run of dropped frames,
-  // playback has been seen to stop at its last frame now and then; that fault is open and not
-  // what this test is about.
+  // Back to the start of the file.
   session.Command(kToStartId);
   EXPECT_TRUE(e2e::WaitUntil([&] { return session.Timecode() == L"00:00:00:00"; }, 5s)) << session.Timecode();
 

@@ -130,11 +130,42 @@ TEST_F(PlayPanelTest, AChosenFileShowsPausedAtItsStartAndTheDroppedScenesStepWit
   EXPECT_FALSE(Enabled(IDC_PLAY_NEXT_DROP));
 }
 
+// Counts the moments at which the play and pause buttons are visible together: every change of
+// either button's position or visibility is looked at once it has been made.
+class BothButtonsWatch {
+ public:
+  BothButtonsWatch(HWND play, HWND pause) {
+    s_play = play;
+    s_pause = pause;
+    s_changes = s_both = 0;
+    m_hook = ::SetWindowsHookExW(WH_CALLWNDPROC, &Look, nullptr, ::GetCurrentThreadId());
+  }
+  ~BothButtonsWatch() { ::UnhookWindowsHookEx(m_hook); }
+  static int Changes() { return s_changes; }
+  static int Both() { return s_both; }
+
+ private:
+  static LRESULT CALLBACK Look(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && call->message == WM_WINDOWPOSCHANGED && (call->hwnd == s_play || call->hwnd == s_pause)) {
+      ++s_changes;
+      const auto visible = [](HWND button) { return (::GetWindowLongW(button, GWL_STYLE) & WS_VISIBLE) != 0; };
+      if (visible(s_play) && visible(s_pause)) ++s_both;
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+  static inline HWND s_play = nullptr, s_pause = nullptr;
+  static inline int s_changes = 0, s_both = 0;
+  HHOOK m_hook = nullptr;
+};
+
 TEST_F(PlayPanelTest, F9PlaysAndPausesOnThePlayTabOnlyAndTheEndPausesUntilPlayStartsAgain) {
   // On the record tab the key is not the panel's.
   EXPECT_FALSE(Key(VK_F9));
   OpenPlayTab();
   Choose(m_strSecond);
+  // Play and pause take each other's place without ever being shown together.
+  BothButtonsWatch watch(Panel().GetDlgItem(IDC_PLAY_PLAY), Panel().GetDlgItem(IDC_PLAY_PAUSE));
 
   EXPECT_TRUE(Key(VK_F9));
   EXPECT_EQ(PlayGraph::StatePlaying, Graph().GetState());
@@ -169,6 +200,8 @@ TEST_F(PlayPanelTest, F9PlaysAndPausesOnThePlayTabOnlyAndTheEndPausesUntilPlaySt
   OpenPlayTab();
   EXPECT_EQ(PlayGraph::StatePaused, Graph().GetState());
   EXPECT_EQ(m_strFirst, Graph().GetFilePath());
+  EXPECT_GE(BothButtonsWatch::Changes(), 8);
+  EXPECT_EQ(0, BothButtonsWatch::Both());
 }
 
 TEST_F(PlayPanelTest, PlayRequestsOpenTheFileAtTheirSecondAndZoom) {
