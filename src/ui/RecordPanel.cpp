@@ -567,9 +567,9 @@ void RecordPanel::ApplyPanelState(int state) {
     case kPanelDiskFull:
     case kPanelNoFileName:
     case kPanelInUse:
+      ShowItem(IDC_RECORD_STOP, false);  // hidden first: Record and Stop never show together
       ShowItem(IDC_RECORD_RECORD, true);
       EnableItem(IDC_RECORD_RECORD, false);
-      ShowItem(IDC_RECORD_STOP, false);
       EnableItem(IDC_RECORD_FINALIZE, false);
       ShowItem(IDC_RECORD_FILE_NAME, false);
       ShowItem(IDC_RECORD_ICON, state == kPanelDiskFull || state == kPanelNoFileName);
@@ -587,9 +587,9 @@ void RecordPanel::ApplyPanelState(int state) {
       }
       break;
     case kPanelReady:
+      ShowItem(IDC_RECORD_STOP, false);
       ShowItem(IDC_RECORD_RECORD, true);
       EnableItem(IDC_RECORD_RECORD, true);
-      ShowItem(IDC_RECORD_STOP, false);
       EnableItem(IDC_RECORD_STOP, false);
       EnableItem(IDC_RECORD_FINALIZE, false);
       ShowFinalizeByMode();
@@ -601,9 +601,9 @@ void RecordPanel::ApplyPanelState(int state) {
       FocusItem(IDC_RECORD_RECORD);
       break;
     case kPanelPaused:
+      ShowItem(IDC_RECORD_STOP, false);
       ShowItem(IDC_RECORD_RECORD, true);
       EnableItem(IDC_RECORD_RECORD, true);
-      ShowItem(IDC_RECORD_STOP, false);
       EnableItem(IDC_RECORD_STOP, false);
       EnableItem(IDC_RECORD_FINALIZE, true);
       ShowItem(IDC_RECORD_FILE_NAME, true);
@@ -656,9 +656,9 @@ void RecordPanel::StartRecording() {
   m_nRecordState = kRecordRunning;
   ShowItem(IDC_RECORD_LINKED_NOTICE, false);
   ApplyPanelState(kPanelRecording);
+  ShowItem(IDC_RECORD_RECORD, false);
   ShowItem(IDC_RECORD_STOP, true);
   EnableItem(IDC_RECORD_STOP, true);
-  ShowItem(IDC_RECORD_RECORD, false);
   EnableItem(IDC_RECORD_FINALIZE, IsLinkedMode());
 
   m_recordGraph.SetFilePath(m_settings.GetNextFilePath());
