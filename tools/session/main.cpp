@@ -40,6 +40,7 @@ const char Usage[] =
     "  play                F9 on the play tab, and wait until it plays\n"
     "  wait-end            wait until playing reaches the end of the file\n"
     "  previous-drop       jump to the dropped scene before the position\n"
+    "  zoom-in             the play tab's time slider at one frame a cell\n"
     "  close               close the program as a user does\n";
 
 // Why the step failed; printed on stderr.
@@ -215,6 +216,7 @@ std::wstring Timecode(HWND panel, const int (&ids)[4]) {
 constexpr int RecordTimecodeIds[4] = {IDC_RECORD_TC_HOURS, IDC_RECORD_TC_MINUTES, IDC_RECORD_TC_SECONDS, IDC_RECORD_TC_FRAMES};
 constexpr int PlayTimecodeIds[4] = {IDC_PLAY_TIMECODE_HOURS, IDC_PLAY_TIMECODE_MINUTES, IDC_PLAY_TIMECODE_SECONDS,
                                     IDC_PLAY_TIMECODE_FRAMES};
+constexpr int TimeSliderLevels = 5;
 constexpr wchar_t SettingsKey[] = L"SOFTWARE\\Tavin\\Plover1.0";
 
 // --- The steps ---
@@ -257,7 +259,13 @@ bool CamcorderReady(Program& program) {
   if (!e2e::WaitUntil([&] { return Program::ShownEnabled(program.RecordItem(IDC_RECORD_RECORD)); }, 60s)) {
     return Fail("the record button did not become ready: " + Utf8(Text(program.RecordItem(IDC_RECORD_ANNOUNCEMENT))));
   }
+  // The status tick shows the recordable time once a second.
+  if (!e2e::WaitUntil([&] { return !Text(program.RecordItem(IDC_RECORD_MINUTES)).empty(); }, 10s)) {
+    return Fail("the recordable time was not shown");
+  }
   Say(L"camcorder: " + Text(GetDlgItem(program.Main(), IDC_MAIN_CAMCORDER_NAME)));
+  Say(Text(program.RecordItem(IDC_RECORD_TIME_LABEL)) + L" " + Text(program.RecordItem(IDC_RECORD_HOURS)) + L" h " +
+      Text(program.RecordItem(IDC_RECORD_MINUTES)) + L" m");
   Say(Text(program.RecordItem(IDC_RECORD_MODE)) + L", " + Text(program.RecordItem(IDC_RECORD_FORMAT)));
   Say(L"next file: " + Text(program.RecordItem(IDC_RECORD_FILE_NAME)));
   return true;
@@ -265,12 +273,11 @@ bool CamcorderReady(Program& program) {
 
 bool Record(Program& program) {
   if (!program.WaitForMainWindow(5s)) return false;
-  const std::wstring file = Text(program.RecordItem(IDC_RECORD_FILE_NAME));
   program.PressKey(VK_F5);
   if (!e2e::WaitUntil([&] { return Program::ShownEnabled(program.RecordItem(IDC_RECORD_STOP)); }, 20s)) {
     return Fail("recording did not start: " + Utf8(Text(program.RecordItem(IDC_RECORD_ANNOUNCEMENT))));
   }
-  Say(L"recording " + file);
+  Say(L"recording " + Text(program.RecordItem(IDC_RECORD_FILE_NAME)));
   return true;
 }
 
@@ -286,15 +293,19 @@ bool WaitStopped(Program& program, int rowsBefore, bool listed) {
   if (listed && !e2e::WaitUntil([&] { return HistoryRowCount(program) > rowsBefore; }, 15s)) {
     return Fail("the recorded file did not appear in the history");
   }
-  Say(L"time code " + Timecode(program.RecordPanel(), RecordTimecodeIds) + L", dropped frames " +
-      Text(program.RecordItem(IDC_RECORD_DROPS)));
+  Say(L"dropped frames " + Text(program.RecordItem(IDC_RECORD_DROPS)));
   return true;
+}
+
+void SayRecordingTime(const Program& program) {
+  Say(L"stopped at " + Timecode(program.RecordPanel(), RecordTimecodeIds));
 }
 
 bool Stop(Program& program, bool listed) {
   if (!program.WaitForMainWindow(5s)) return false;
   if (!Program::ShownEnabled(program.RecordItem(IDC_RECORD_STOP))) return Fail("the program is not recording");
   const int rows = HistoryRowCount(program);
+  SayRecordingTime(program);
   program.PressKey(VK_F5);
   if (!WaitStopped(program, rows, listed)) return false;
   if (!listed) {
@@ -308,6 +319,7 @@ bool Finalize(Program& program) {
   if (!program.WaitForMainWindow(5s)) return false;
   if (!Program::ShownEnabled(program.RecordItem(IDC_RECORD_FINALIZE))) return Fail("there is no linked file to finalize");
   const int rows = HistoryRowCount(program);
+  SayRecordingTime(program);
   program.PressKey(VK_F6);
   if (!WaitStopped(program, rows, true)) return false;
   return e2e::WaitUntil([&] { return !IsWindowEnabled(program.RecordItem(IDC_RECORD_FINALIZE)); }, 10s) ||
@@ -427,6 +439,19 @@ bool PreviousDrop(Program& program) {
   return true;
 }
 
+// The time slider at its finest scale, one frame a cell, where each dropped frame shows.
+bool ZoomIn(Program& program) {
+  if (!program.WaitForMainWindow(5s) || !Program::Shown(program.PlayPanel())) return Fail("the play tab is not open");
+  HWND button = program.PlayItem(IDC_PLAY_ZOOM_IN);
+  for (int clicks = 0; IsWindowEnabled(button); ++clicks) {
+    if (clicks == TimeSliderLevels) return Fail("the time slider did not zoom in");
+    Program::Click(program.PlayPanel(), IDC_PLAY_ZOOM_IN);
+    Sleep(300);
+  }
+  SayPlayPosition(program);
+  return true;
+}
+
 bool Close(Program& program) {
   if (!program.Find()) {
     Say(L"the program is not running");
@@ -462,6 +487,7 @@ bool RunStep(const std::wstring& step, const std::wstring& argument) {
   if (step == L"play") return Play(program);
   if (step == L"wait-end") return WaitEnd(program);
   if (step == L"previous-drop") return PreviousDrop(program);
+  if (step == L"zoom-in") return ZoomIn(program);
   if (step == L"close") return Close(program);
   return Fail("unknown step");
 }
