@@ -121,11 +121,13 @@ void RunningProgram::Terminate() {
   WaitForSingleObject(m_process.hProcess, 10000);
 }
 
-std::vector<HWND> RunningProgram::TopWindows() const {
+std::vector<HWND> RunningProgram::TopWindows() const { return TopWindowsOf(m_process.dwProcessId); }
+
+std::vector<HWND> TopWindowsOf(DWORD processId) {
   struct Search {
     DWORD processId;
     std::vector<HWND> found;
-  } search{m_process.dwProcessId, {}};
+  } search{processId, {}};
   EnumWindows(
       [](HWND hwnd, LPARAM data) -> BOOL {
         auto* s = reinterpret_cast<Search*>(data);
@@ -136,6 +138,15 @@ std::vector<HWND> RunningProgram::TopWindows() const {
       },
       reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+HWND ChildDialogWith(HWND parent, int id) {
+  if (parent == nullptr) return nullptr;
+  for (HWND child = FindWindowExW(parent, nullptr, L"#32770", nullptr); child != nullptr;
+       child = FindWindowExW(parent, child, L"#32770", nullptr)) {
+    if (GetDlgItem(child, id) != nullptr) return child;
+  }
+  return nullptr;
 }
 
 HWND RunningProgram::WaitForTopWindow(const std::wstring& title, std::chrono::milliseconds timeout) const {

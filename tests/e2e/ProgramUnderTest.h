@@ -57,6 +57,11 @@ class RunningProgram {
 // Polls `condition` every 50 ms until it holds or the time is up.
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
+// All top-level windows of a process (visible or not).
+std::vector<HWND> TopWindowsOf(DWORD processId);
+// The child dialog of `parent` that holds the item `id` (a panel of the main window), or null.
+HWND ChildDialogWith(HWND parent, int id);
+
 std::wstring WindowText(HWND hwnd);
 std::wstring ClassName(HWND hwnd);
 // The texts of the static controls of a dialog (a message box's message, for instance).
