@@ -19,11 +19,19 @@ namespace {
 
 constexpr int kCamcorderNameId = 1003;  // shown while the camcorder is usable
 const wchar_t kPipeName[] = L"\\\\.\\pipe\\PloverDVBus";
+constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Tavin\\Plover1.0";
 
 std::string Bus(const std::string& command) {
   std::string answer;
   if (!devices::SendBusCommand(kPipeName, command, answer)) return "(no answer)";
   return answer;
+}
+
+std::string Utf8(const std::wstring& text) {
+  std::string bytes(text.size() * 3, '\0');
+  bytes.resize(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(),
+                                   static_cast<int>(bytes.size()), nullptr, nullptr));
+  return bytes;
 }
 
 // The program's trace log, as far as it is written.
@@ -41,6 +49,15 @@ std::string ReadLog(const std::wstring& path) {
 class CamcorderLink : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The camcorder's record button makes recordings: they go into a folder of this test, with
+    // no start-up folder question, whatever other tests left in the settings.
+    m_folder = m_install.Path() + L"\\recordings\\";
+    CreateDirectoryW(m_folder.c_str(), nullptr);
+    RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"RecordFolder", REG_SZ, m_folder.c_str(),
+                    static_cast<DWORD>((m_folder.size() + 1) * sizeof(wchar_t)));
+    const DWORD zero = 0;
+    for (const wchar_t* name : {L"NewFolderCreate", L"VideoFolderCheck"})
+      RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, name, REG_DWORD, &zero, sizeof(zero));
     // The trace log shows what reaches the main window; records are committed one by one.
     WritePrivateProfileStringW(L"Debug", L"FileOut", L"2", (m_install.Path() + L"\\Plover.ini").c_str());
     m_program = std::make_unique<RunningProgram>(m_install.ProgramPath());
@@ -51,11 +68,20 @@ class CamcorderLink : public ::testing::Test {
   void TearDown() override {
     if (m_main != nullptr) PostMessageW(m_main, WM_CLOSE, 0, 0);
     if (!m_program->WaitForExit(30s)) {
-      // Where the program's last records stop tells where it hangs.
+      // A window still open (a message box) or where the program's last records stop tells why.
+      std::wstring windows;
+      for (HWND window : m_program->TopWindows()) {
+        if (!IsWindowVisible(window)) continue;
+        windows += L"[" + e2e::WindowText(window) + L"]";
+        for (const std::wstring& text : e2e::StaticTexts(window)) windows += L" " + text;
+        windows += L"\n";
+      }
       const std::string log = ReadLog(m_install.Path() + L"\\Plover.log");
-      ADD_FAILURE() << "the program did not end after WM_CLOSE; the end of its trace:\n"
+      ADD_FAILURE() << "the program did not end after WM_CLOSE; its windows:\n"
+                    << Utf8(windows) << "the end of its trace:\n"
                     << log.substr(log.size() > 6000 ? log.size() - 6000 : 0);
     }
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"RecordFolder");
   }
   bool WaitUsable(bool usable, std::chrono::milliseconds timeout) const {
     return e2e::WaitUntil([&] { return (IsWindowVisible(GetDlgItem(m_main, kCamcorderNameId)) != FALSE) == usable; }, timeout);
@@ -69,6 +95,7 @@ class CamcorderLink : public ::testing::Test {
   }
 
   InstallFolder m_install;
+  std::wstring m_folder;
   std::unique_ptr<RunningProgram> m_program;
   HWND m_main = nullptr;
 };
