@@ -222,7 +222,7 @@ void MainPanel::SetUpControls() {
 void MainPanel::HandSettingsToRecordGraph() {
   RecordGraph& graph = m_recordPanel.GetRecordGraph();
   graph.SetRecordMode(m_settings.GetRecordMode() == 0 ? RecordGraph::ModeStandard : RecordGraph::ModeLinked);
-  // Preview sizes 0 (large) to 3 (none) are the graph's resolutions 4 to 1.
+  // Preview sizes 0 (none) to 3 (large) are the graph's sizes 4 (none) to 1 (large).
   const DWORD previewSize = std::min<DWORD>(m_settings.GetPreviewSize(), 3);
   graph.SetPreviewSize(4 - static_cast<int>(previewSize));
   const DWORD format = m_settings.GetRecordFormat();
