@@ -49,14 +49,16 @@ std::string ReadLog(const std::wstring& path) {
 class CamcorderLink : public ::testing::Test {
  protected:
   void SetUp() override {
-    // The camcorder's record button makes recordings: they go into a folder of this test, with
-    // no start-up folder question, whatever other tests left in the settings.
+    // The camcorder's record button makes recordings: in standard mode (its stop button ends the
+    // file), into a folder of this test, with no start-up folder question, whatever other tests
+    // left in the settings.
+    RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
     m_folder = m_install.Path() + L"\\recordings\\";
     CreateDirectoryW(m_folder.c_str(), nullptr);
     RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"RecordFolder", REG_SZ, m_folder.c_str(),
                     static_cast<DWORD>((m_folder.size() + 1) * sizeof(wchar_t)));
     const DWORD zero = 0;
-    for (const wchar_t* name : {L"NewFolderCreate", L"VideoFolderCheck"})
+    for (const wchar_t* name : {L"NewFolderCreate", L"VideoFolderCheck", L"RecordMode"})
       RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, name, REG_DWORD, &zero, sizeof(zero));
     // The trace log shows what reaches the main window; records are committed one by one.
     WritePrivateProfileStringW(L"Debug", L"FileOut", L"2", (m_install.Path() + L"\\Plover.ini").c_str());
@@ -81,7 +83,7 @@ class CamcorderLink : public ::testing::Test {
                     << Utf8(windows) << "the end of its trace:\n"
                     << log.substr(log.size() > 6000 ? log.size() - 6000 : 0);
     }
-    RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"RecordFolder");
+    RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
   }
   bool WaitUsable(bool usable, std::chrono::milliseconds timeout) const {
     return e2e::WaitUntil([&] { return (IsWindowVisible(GetDlgItem(m_main, kCamcorderNameId)) != FALSE) == usable; }, timeout);
