@@ -36,18 +36,31 @@ int Minutes() {
 }
 
 struct Usage {
-  SIZE_T privateBytes = 0;
+  SIZE_T privateBytes = 0;  // the committed private memory
   DWORD handles = 0;
 };
 
+// The handles open in a process, counted by copying each possible handle value out of it: Wine does
+// not report the count itself, and it hands out the lowest free values first.
+DWORD CountHandles(HANDLE process) {
+  DWORD count = 0;
+  for (ULONG_PTR value = 4; value < 0x10000; value += 4) {
+    HANDLE copy = nullptr;
+    if (DuplicateHandle(process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS)) {
+      ++count;
+      CloseHandle(copy);
+    }
+  }
+  return count;
+}
+
 Usage Measure(HANDLE process) {
   Usage usage;
-  PROCESS_MEMORY_COUNTERS_EX counters{};
+  PROCESS_MEMORY_COUNTERS counters{};
   counters.cb = sizeof(counters);
-  if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof(counters))) {
-    usage.privateBytes = counters.PrivateUsage;
-  }
-  GetProcessHandleCount(process, &usage.handles);
+  if (GetProcessMemoryInfo(process, &counters, sizeof(counters))) usage.privateBytes = counters.PagefileUsage;
+  usage.handles = CountHandles(process);
   return usage;
 }
 
@@ -74,7 +87,7 @@ TEST(LongRecording, StaysInStepWithDropsEveryMinuteAndNoGrowth) {
   e2e::RecordPanelDriver panel(program.Main());
   ASSERT_TRUE(panel.WaitReady());
   const HANDLE process =
-      OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, program.Program().ProcessId());
+      OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_DUP_HANDLE, FALSE, program.Program().ProcessId());
   ASSERT_NE(nullptr, process);
 
   const double framesPerSecond = FramesPerSecond();
