@@ -246,7 +246,13 @@ TEST_F(UserPaths, OptionsAppliedThroughTheSheetShapeTheNextRecording) {
     ASSERT_TRUE(sheet.PressOk()) << "the option sheet stayed open";
 
     // Stored once the sheet has closed, and shown on the record tab.
-    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::ReadSettingNumber(L"RecordMode") == choice.dwRecordMode; }, 10s));
+    e2e::WaitUntil([&] {
+      return e2e::ReadSettingNumber(L"RecordMode") == choice.dwRecordMode &&
+             e2e::ReadSettingNumber(L"PreviewSize") == choice.dwPreviewSize &&
+             e2e::ReadSettingNumber(L"RecordFormat") == static_cast<DWORD>(choice.nType) &&
+             e2e::ReadSettingText(L"FilePrefix") == choice.strPrefix;
+    }, 10s);
+    EXPECT_EQ(choice.dwRecordMode, e2e::ReadSettingNumber(L"RecordMode"));
     EXPECT_EQ(choice.dwPreviewSize, e2e::ReadSettingNumber(L"PreviewSize"));
     EXPECT_EQ(static_cast<DWORD>(choice.nType), e2e::ReadSettingNumber(L"RecordFormat"));
     EXPECT_EQ(choice.strPrefix, e2e::ReadSettingText(L"FilePrefix"));
