@@ -122,6 +122,7 @@ constexpr int kFolderCheckBox = 1082;
 constexpr int kFolderCheckChange = 1083;
 constexpr int kOptionsFolder = 1010;
 constexpr int kOptionsFolderCheck = 1025;
+constexpr int kOptionsPerformanceCheck = 1022;
 
 std::wstring DocumentsFolder() {
   wchar_t path[MAX_PATH] = {};
@@ -240,6 +241,17 @@ TEST(Startup, EnglishLibrarySwitchesEveryWindowToEnglish) {
     SendMessageW(sheet, PSM_SETCURSEL, index, 0);
     HWND page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
     EXPECT_EQ(std::vector<std::wstring>{}, NonEnglishTexts(page)) << "page " << index << Listed(NonEnglishTexts(page));
+  }
+  // The disk check of the general page, over the sheet.
+  SendMessageW(sheet, PSM_SETCURSEL, 0, 0);
+  HWND general = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+  PostMessageW(general, WM_COMMAND, MAKEWPARAM(kOptionsPerformanceCheck, BN_CLICKED), 0);
+  HWND diskCheck = program.Program().WaitForTopWindow(L"Performance check", 10s);
+  EXPECT_NE(nullptr, diskCheck) << "no disk check in English";
+  if (diskCheck != nullptr) {
+    EXPECT_EQ(std::vector<std::wstring>{}, NonEnglishTexts(diskCheck)) << Listed(NonEnglishTexts(diskCheck));
+    PostMessageW(diskCheck, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return IsWindowVisible(sheet) != FALSE; }, 10s));
   }
   PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
   ASSERT_TRUE(e2e::WaitUntil([&] { return program.OtherDialog() == nullptr; }, 10s));
