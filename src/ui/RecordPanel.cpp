@@ -652,6 +652,10 @@ void RecordPanel::OnFinalizeCommand() {
 
 void RecordPanel::StartRecording() {
   const int previousRecordState = m_nRecordState;
+  // A new file takes the folder's next free number as the folder is now: the options may have
+  // changed the folder or the prefix since the last status tick, and a recording never overwrites
+  // an existing file. With no number left the next status tick says so.
+  if (previousRecordState != kRecordPaused && m_settings.IsSerialNumberExhausted()) return;
   m_nWantedState = kPanelRecording;
   m_nRecordState = kRecordRunning;
   ShowItem(IDC_RECORD_LINKED_NOTICE, false);

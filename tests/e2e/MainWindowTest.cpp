@@ -9,8 +9,6 @@
 #include "ScreenCapture.h"
 
 using namespace std::chrono_literals;
-using e2e::InstallFolder;
-using e2e::RunningProgram;
 
 namespace {
 
@@ -35,40 +33,23 @@ void Shot(HWND window, const std::wstring& name) {
   EXPECT_TRUE(e2e::SavePicture(e2e::CaptureWindow(window), ShotFolder() + L"\\" + name + L".bmp")) << "picture " << name;
 }
 
-DWORD RunBusCommand(const std::wstring& arguments) {
-  RunningProgram command(e2e::BinaryFolder() + L"\\plover-dvbus.exe", arguments);
-  DWORD exitCode = 99;
-  EXPECT_TRUE(command.WaitForExit(20s, &exitCode)) << arguments;
-  EXPECT_EQ(0u, exitCode) << arguments;
-  return exitCode;
+void RunBusCommand(const std::wstring& arguments) { EXPECT_EQ(0u, e2e::RunBusTool(arguments)) << e2e::Narrow(arguments); }
+
+e2e::SessionOptions Language(bool english) {
+  e2e::SessionOptions options;
+  options.bEnglish = english;
+  return options;
 }
 
-// The child panel of the main window that holds the given background item.
-HWND FindPanel(HWND main, int backgroundId) {
-  for (HWND child = FindWindowExW(main, nullptr, L"#32770", nullptr); child != nullptr;
-       child = FindWindowExW(main, child, L"#32770", nullptr)) {
-    if (GetDlgItem(child, backgroundId) != nullptr) return child;
-  }
-  return nullptr;
-}
-
-class MainWindowSession {
+class MainWindowSession : public e2e::ProgramSession {
  public:
   explicit MainWindowSession(bool english)
-      : m_install(english), m_program(m_install.ProgramPath()),
-        m_strPictures(english ? m_install.Path() + L"\\PLVRLang.dll" : m_install.ProgramPath()) {
-    m_hMain = m_program.WaitForTopWindow(L"Plover", 30s);
-  }
-  ~MainWindowSession() {
-    if (m_hMain != nullptr) PostMessageW(m_hMain, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(m_program.WaitForExit(20s)) << "the program did not end after WM_CLOSE";
-  }
-
-  HWND Main() const { return m_hMain; }
+      : ProgramSession(Language(english)),
+        m_strPictures(english ? Install().Path() + L"\\PLVRLang.dll" : Install().ProgramPath()) {}
 
   // The image index the status icon shows now, -1 when it shows none of its pictures.
   int StatusImage() const {
-    const e2e::Picture shown = e2e::CaptureClient(m_hMain, kStatusIconRect);
+    const e2e::Picture shown = e2e::CaptureClient(Main(), kStatusIconRect);
     for (int image = 0; image < 8; ++image) {
       if (Picture(image) == shown) return image;
     }
@@ -77,23 +58,13 @@ class MainWindowSession {
   bool WaitForStatusImage(int image) const {
     return e2e::WaitUntil([&] { return StatusImage() == image; }, 20s);
   }
-  bool NameShown() const { return IsWindowVisible(GetDlgItem(m_hMain, kCamcorderNameId)) != FALSE; }
-  std::wstring Name() const { return e2e::WindowText(GetDlgItem(m_hMain, kCamcorderNameId)); }
+  bool NameShown() const { return IsWindowVisible(GetDlgItem(Main(), kCamcorderNameId)) != FALSE; }
+  std::wstring Name() const { return e2e::WindowText(GetDlgItem(Main(), kCamcorderNameId)); }
   bool PanelShown(int backgroundId) const {
-    HWND panel = FindPanel(m_hMain, backgroundId);
+    HWND panel = e2e::FindPanel(Main(), backgroundId);
     return panel != nullptr && IsWindowVisible(panel);
   }
-  // A visible dialog of the program other than the main window, or null.
-  HWND OtherDialog() const {
-    for (HWND window : m_program.TopWindows()) {
-      if (window != m_hMain && IsWindowVisible(window) && e2e::ClassName(window) == L"#32770") return window;
-    }
-    return nullptr;
-  }
-  void PressKey(WPARAM key) const {
-    PostMessageW(m_hMain, WM_KEYDOWN, key, 1);
-    PostMessageW(m_hMain, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
-  }
+  void PressKey(WPARAM key) const { e2e::PressKey(Main(), key); }
 
  private:
   const e2e::Picture& Picture(int image) const {
@@ -101,10 +72,7 @@ class MainWindowSession {
     return m_pictures[image];
   }
 
-  InstallFolder m_install;
-  RunningProgram m_program;
   std::wstring m_strPictures;
-  HWND m_hMain = nullptr;
   mutable e2e::Picture m_pictures[8];
 };
 

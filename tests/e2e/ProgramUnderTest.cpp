@@ -1,5 +1,7 @@
 #include "ProgramUnderTest.h"
 
+#include <gtest/gtest.h>
+
 #include <thread>
 
 namespace e2e {
@@ -49,7 +51,7 @@ void RemoveFolderTree(const std::wstring& folder) {
 // missing value, so the values before it get their defaults when they are missing.
 void SwitchOffStartupFolderCheck() {
   HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Tavin\\Plover1.0", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                       nullptr) != ERROR_SUCCESS)
     return;
   auto missing = [key](const wchar_t* name) {
@@ -165,6 +167,29 @@ HWND RunningProgram::WaitForTopWindow(const std::wstring& title, std::chrono::mi
   return found;
 }
 
+std::vector<HWND> VisibleDialogs(const RunningProgram& program, HWND except) {
+  std::vector<HWND> dialogs;
+  for (HWND window : program.TopWindows()) {
+    if (window != except && IsWindowVisible(window) && ClassName(window) == L"#32770") dialogs.push_back(window);
+  }
+  return dialogs;
+}
+
+std::wstring AnswerDialog(const RunningProgram& program, int button, std::chrono::milliseconds timeout, HWND except) {
+  HWND dialog = nullptr;
+  WaitUntil(
+      [&] {
+        const std::vector<HWND> dialogs = VisibleDialogs(program, except);
+        if (!dialogs.empty()) dialog = dialogs.front();
+        return dialog != nullptr;
+      },
+      timeout);
+  if (dialog == nullptr) return L"";
+  const std::wstring texts = JoinedStaticTexts(dialog);
+  PostMessageW(dialog, WM_COMMAND, button, 0);
+  return texts;
+}
+
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
@@ -184,6 +209,165 @@ std::wstring ClassName(HWND hwnd) {
   wchar_t name[256] = {};
   GetClassNameW(hwnd, name, 256);
   return name;
+}
+
+std::wstring JoinedStaticTexts(HWND dialog) {
+  std::wstring all;
+  for (const std::wstring& text : StaticTexts(dialog)) all += text;
+  return all;
+}
+
+std::string Narrow(const std::wstring& text) {
+  const int bytes = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string converted(static_cast<size_t>(bytes > 0 ? bytes : 1), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, converted.data(), bytes, nullptr, nullptr);
+  converted.resize(converted.size() - 1);
+  return converted;
+}
+
+std::string ReadFileText(const std::wstring& path) {
+  std::string text;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) return text;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) text.append(buffer, read);
+  CloseHandle(file);
+  return text;
+}
+
+HWND FindPanel(HWND main, int backgroundId) {
+  for (HWND child = FindWindowExW(main, nullptr, L"#32770", nullptr); child != nullptr;
+       child = FindWindowExW(main, child, L"#32770", nullptr)) {
+    if (GetDlgItem(child, backgroundId) != nullptr) return child;
+  }
+  return nullptr;
+}
+
+void PressKey(HWND window, WPARAM key) {
+  PostMessageW(window, WM_KEYDOWN, key, 1);
+  PostMessageW(window, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+}
+
+DWORD RunBusTool(const std::wstring& arguments) {
+  RunningProgram command(BinaryFolder() + L"\\plover-dvbus.exe", arguments);
+  DWORD exitCode = 99;
+  if (!command.WaitForExit(std::chrono::seconds(30), &exitCode)) return 99;
+  return exitCode;
+}
+
+std::string BusAnswer(const std::string& command) {
+  HANDLE pipe = CreateFileW(kBusPipe, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (pipe == INVALID_HANDLE_VALUE) return std::string();
+  const std::string line = command + "\n";
+  DWORD done = 0;
+  WriteFile(pipe, line.data(), static_cast<DWORD>(line.size()), &done, nullptr);
+  std::string answer;
+  char buffer[512];
+  while (ReadFile(pipe, buffer, sizeof(buffer), &done, nullptr) && done > 0) answer.append(buffer, done);
+  CloseHandle(pipe);
+  return answer;
+}
+
+bool WriteSettings(const Settings& settings) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return false;
+  bool written = true;
+  auto text = [&](const wchar_t* name, const std::wstring& value) {
+    written = written && RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+  };
+  auto number = [&](const wchar_t* name, DWORD value) {
+    written = written && RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                                        sizeof(value)) == ERROR_SUCCESS;
+  };
+  text(L"RecordFolder", settings.strRecordFolder);
+  number(L"NewFolderCreate", settings.dwNewFolderCreate);
+  number(L"NewFolderNameSetting", settings.dwNewFolderNameSetting);
+  text(L"NewFolderName", settings.strNewFolderName);
+  text(L"FilePrefix", settings.strFilePrefix);
+  number(L"VideoFolderCheck", settings.dwVideoFolderCheck);
+  number(L"RecordMode", settings.dwRecordMode);
+  number(L"PreviewSize", settings.dwPreviewSize);
+  number(L"RecordFormat", settings.dwRecordFormat);
+  RegCloseKey(key);
+  return written;
+}
+
+void DeleteSettings() { RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey); }
+
+std::optional<DWORD> ReadSettingNumber(const wchar_t* name) {
+  DWORD value = 0;
+  DWORD size = sizeof(value);
+  if (RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS)
+    return std::nullopt;
+  return value;
+}
+
+std::optional<std::wstring> ReadSettingText(const wchar_t* name) {
+  wchar_t value[520] = {};
+  DWORD size = sizeof(value);
+  if (RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+    return std::nullopt;
+  return std::wstring(value);
+}
+
+ProgramSession::ProgramSession(SessionOptions options)
+    : m_options(std::move(options)), m_install(m_options.bEnglish) {
+  if (m_options.bFirstStart) DeleteSettings();
+  CreateDirectoryW(VideoFolder().c_str(), nullptr);
+  if (m_options.settings) {
+    if (m_options.settings->strRecordFolder.empty()) m_options.settings->strRecordFolder = VideoFolder();
+    WriteSettings(*m_options.settings);
+  }
+  if (m_options.nTraceLevel > 0) {
+    WritePrivateProfileStringW(L"Debug", L"FileOut", std::to_wstring(m_options.nTraceLevel).c_str(),
+                               (m_install.Path() + L"\\Plover.ini").c_str());
+  }
+  m_spProgram = std::make_unique<RunningProgram>(m_install.ProgramPath());
+  if (m_options.bWaitForMain) WaitForMain(std::chrono::seconds(30));
+}
+
+ProgramSession::~ProgramSession() {
+  if (!m_bClosed) Close();
+  m_spProgram.reset();
+  if (m_options.settings) DeleteSettings();
+}
+
+HWND ProgramSession::WaitForMain(std::chrono::milliseconds timeout) {
+  if (m_hMain == nullptr) m_hMain = m_spProgram->WaitForTopWindow(kMainTitle, timeout);
+  return m_hMain;
+}
+
+HWND ProgramSession::OtherDialog() const {
+  const std::vector<HWND> dialogs = VisibleDialogs(*m_spProgram, m_hMain);
+  return dialogs.empty() ? nullptr : dialogs.front();
+}
+
+HWND ProgramSession::WaitForOtherDialog(std::chrono::milliseconds timeout) const {
+  HWND dialog = nullptr;
+  WaitUntil([&] { return (dialog = OtherDialog()) != nullptr; }, timeout);
+  return dialog;
+}
+
+std::wstring ProgramSession::AnswerMessageBox(int button, std::chrono::milliseconds timeout) const {
+  return AnswerDialog(*m_spProgram, button, timeout, m_hMain);
+}
+
+bool ProgramSession::Close() {
+  m_bClosed = true;
+  if (!m_spProgram->IsRunning()) return true;
+  HWND main = m_hMain != nullptr ? m_hMain : m_spProgram->WaitForTopWindow(kMainTitle, std::chrono::seconds(0));
+  if (main != nullptr) PostMessageW(main, WM_CLOSE, 0, 0);
+  // A recording still running asks before the program ends.
+  WaitUntil([&] { return !m_spProgram->IsRunning() || AnswerMessageBox(IDYES, std::chrono::seconds(0)) != L""; },
+            std::chrono::seconds(5));
+  const bool ended = m_spProgram->WaitForExit(std::chrono::seconds(30));
+  EXPECT_TRUE(ended) << "the program did not end after WM_CLOSE";
+  return ended;
 }
 
 std::vector<std::wstring> StaticTexts(HWND dialog) {

@@ -1,6 +1,7 @@
 // The record panel in the main window on the simulated camcorder: the recordable time and its
-// colours, the capped and blinking dropped-frame count, the keys, a recording whose file stops
-// taking data part way through, and the panel's seven states, pictured in both languages.
+// colours, the capped and blinking dropped-frame count, the keys, the number of a new recording, a
+// recording whose file stops taking data part way through, and the panel's seven states, pictured in
+// both languages.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -268,6 +269,26 @@ TEST_F(RecordPanelTest, AFileAtItsFileSystemsSizeLimitIsClosedAndTheRecordingGoe
   EXPECT_NE(std::string::npos, log.find("\\PLVR0001\r\n"));
   EXPECT_NE(std::string::npos, log.find("\\PLVR0002\r\n"));
   EXPECT_EQ(3, settings.GetNextSerialNumber());
+}
+
+TEST_F(RecordPanelTest, ANewRecordingTakesTheFoldersNextNumberWithoutWaitingForAStatusTick) {
+  devices::Bus::Get().SetTickSource(nullptr);
+  OpenReady();
+  ASSERT_TRUE(TickUntilState(RecordPanel::kPanelReady));
+  AppSettings& settings = m_spPanel->GetSettings();
+  auto click = [&](int id) { ::SendMessageW(Panel(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); };
+  click(IDC_RECORD_RECORD);
+  PumpUntil([] { return false; }, 500);
+  click(IDC_RECORD_STOP);
+  ASSERT_EQ(2, settings.GetNextSerialNumber());
+
+  // The prefix changes, as the option sheet changes it, and Record comes before the next tick.
+  settings.SetFilePrefix(L"CLIP");
+  click(IDC_RECORD_RECORD);
+  const std::wstring path = Panel().GetRecordGraph().GetFilePath();
+  EXPECT_EQ(L"CLIP0001.avi", path.substr(path.rfind(L'\\') + 1));
+  PumpUntil([] { return false; }, 300);
+  click(IDC_RECORD_STOP);
 }
 
 // Pictures of the main window for a person to look at, beside the end-to-end tests' ones.
