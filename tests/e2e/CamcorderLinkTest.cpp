@@ -19,7 +19,6 @@ namespace {
 
 constexpr int kCamcorderNameId = 1003;  // shown while the camcorder is usable
 const wchar_t kPipeName[] = L"\\\\.\\pipe\\PloverDVBus";
-constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Tavin\\Plover1.0";
 
 std::string Bus(const std::string& command) {
   std::string answer;
@@ -52,14 +51,14 @@ class CamcorderLink : public ::testing::Test {
     // The camcorder's record button makes recordings: in standard mode (its stop button ends the
     // file), into a folder of this test, with no start-up folder question, whatever other tests
     // left in the settings.
-    RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
     m_folder = m_install.Path() + L"\\recordings\\";
     CreateDirectoryW(m_folder.c_str(), nullptr);
-    RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"RecordFolder", REG_SZ, m_folder.c_str(),
-                    static_cast<DWORD>((m_folder.size() + 1) * sizeof(wchar_t)));
-    const DWORD zero = 0;
-    for (const wchar_t* name : {L"NewFolderCreate", L"VideoFolderCheck", L"RecordMode"})
-      RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, name, REG_DWORD, &zero, sizeof(zero));
+    e2e::DeleteSettings();
+    e2e::Settings settings;
+    settings.strRecordFolder = m_folder;
+    settings.dwNewFolderCreate = 0;
+    settings.strFilePrefix = L"PLVR";
+    ASSERT_TRUE(e2e::WriteSettings(settings));
     // The trace log shows what reaches the main window; records are committed one by one.
     WritePrivateProfileStringW(L"Debug", L"FileOut", L"2", (m_install.Path() + L"\\Plover.ini").c_str());
     m_program = std::make_unique<RunningProgram>(m_install.ProgramPath());
@@ -83,7 +82,7 @@ class CamcorderLink : public ::testing::Test {
                     << Utf8(windows) << "the end of its trace:\n"
                     << log.substr(log.size() > 6000 ? log.size() - 6000 : 0);
     }
-    RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+    e2e::DeleteSettings();
   }
   bool WaitUsable(bool usable, std::chrono::milliseconds timeout) const {
     return e2e::WaitUntil([&] { return (IsWindowVisible(GetDlgItem(m_main, kCamcorderNameId)) != FALSE) == usable; }, timeout);
