@@ -218,6 +218,23 @@ TEST(DvTables, FastTransformsMatchTheirDefinition) {
         EXPECT_NEAR(coeffs248[0], reference[0], 0.01f);
         dv::dct::Inverse248(coeffs248, back);
         for (int i = 0; i < 64; ++i) ASSERT_NEAR(back[i], pixels[i], 0.01f);
+        // The fast 2-4-8 inverse takes its columns prescaled for the AAN row transform.
+        for (int i = 0; i < 64; ++i) fast[i] = coeffs248[i] * kAanScale[i % 8] / std::sqrt(8.0f);
+        dv::dct::Inverse248Aan(fast);
+        for (int i = 0; i < 64; ++i) ASSERT_NEAR(fast[i], pixels[i], 0.01f);
+        // Reduced 2-4-8 inverses are exactly the averages of 2 x 2 and 4 x 4 samples.
+        for (const int n : {4, 2}) {
+            const int box = 8 / n;
+            float reduced[16];
+            dv::dct::InverseReduced248(coeffs248, n, reduced);
+            for (int y = 0; y < n; ++y)
+                for (int x = 0; x < n; ++x) {
+                    float sum = 0;
+                    for (int dy = 0; dy < box; ++dy)
+                        for (int dx = 0; dx < box; ++dx) sum += pixels[(y * box + dy) * 8 + x * box + dx];
+                    ASSERT_NEAR(reduced[y * n + x], sum / float(box * box), 0.01f) << n;
+                }
+        }
     }
 }
 
