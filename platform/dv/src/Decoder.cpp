@@ -153,30 +153,42 @@ void DecodeSegments(std::span<const uint8_t> frame, System system, const Plane (
     }
 }
 
+// The sample of a flat block, by its 9-bit coded DC (two's complement).
+struct DcSamples {
+    uint8_t values[512];
+    DcSamples() {
+        for (int dc = 0; dc < 512; ++dc) values[dc] = ToSample(float(dc >= 256 ? dc - 512 : dc) * (kDcScale / 8.0f));
+    }
+};
+
 // Eighth size: one sample per block, its DC, read straight from the block's header; the codes
 // that follow are not needed.
 void DecodeDcOnly(std::span<const uint8_t> frame, System system, const Plane (&planes)[3]) {
-    constexpr int kDcBits = 9;
+    static const DcSamples dcSamples;
     for (size_t seq = 0; seq < SequenceCount(system); ++seq) {
         for (int seg = 0; seg < kSegmentsPerSequence; ++seg) {
             for (int m = 0; m < kMacroblocksPerSegment; ++m) {
                 const uint8_t* payload =
                     frame.data() + dif::BlockOffset(seq, dif::VideoBlock(size_t(seg) * 5 + m)) + dif::kBlockIdSize;
                 const MacroblockPlace place = PlaceOfMacroblock(system, int(seq), seg, m);
+                uint8_t v[kBlocksPerMacroblock];
                 for (int b = 0; b < kBlocksPerMacroblock; ++b) {
-                    const int dc = int(bits::Read(payload, kBlockStartBit[b], kDcBits));
-                    const uint8_t v = ToSample(float(dc >= 256 ? dc - 512 : dc) * (kDcScale / 8.0f));
-                    if (b < 4) {
-                        const int dx = place.bSquare ? (b & 1) * 8 : b * 8;
-                        const int dy = place.bSquare ? (b >> 1) * 8 : 0;
-                        *planes[0].At((place.nLumaX + dx) / 8, (place.nLumaY + dy) / 8) = v;
-                        continue;
-                    }
-                    const Plane& chroma = planes[b - 3];
+                    const uint8_t* header = payload + kBlockStartBit[b] / 8;  // blocks start on whole bytes
+                    v[b] = dcSamples.values[(header[0] << 1) | (header[1] >> 7)];
+                }
+                const Plane& luma = planes[0];
+                uint8_t* y = luma.At(place.nLumaX / 8, place.nLumaY / 8);
+                if (place.bSquare) {
+                    y[0] = v[0], y[1] = v[1], y[luma.nWidth] = v[2], y[luma.nWidth + 1] = v[3];
+                } else {
+                    y[0] = v[0], y[1] = v[1], y[2] = v[2], y[3] = v[3];
+                }
+                for (int c = 0; c < 2; ++c) {
+                    const Plane& chroma = planes[1 + c];
                     uint8_t* dst = chroma.At(place.nChromaX / 8, place.nChromaY / 8);
-                    dst[0] = v;
+                    dst[0] = v[4 + c];
                     // Half a sample wide at this size: the one column, two rows tall.
-                    if (place.bEdge411) dst[chroma.nWidth] = v;
+                    if (place.bEdge411) dst[chroma.nWidth] = v[4 + c];
                 }
             }
         }
@@ -223,11 +235,18 @@ void YuvToRgb(const YuvPicture& yuv, RgbPicture& rgb) {
     if (yuv.nChromaWidth <= 0 || yuv.nChromaHeight <= 0) return;
     const bool is411 = yuv.nChromaHeight == yuv.nHeight;
     const int perChroma = is411 ? 4 : 2;  // luma samples that share one chroma sample in a row
-    for (int y = 0; y < yuv.nHeight; ++y) {
-        const int cy = is411 ? y : std::min(y / 2, yuv.nChromaHeight - 1);
-        const size_t chromaRow = size_t(cy) * yuv.nChromaWidth;
-        rgb::ConvertRow(yuv.y.data() + size_t(y) * yuv.nWidth, yuv.cb.data() + chromaRow, yuv.cr.data() + chromaRow,
-                        yuv.nChromaWidth, perChroma, yuv.nWidth, rgb.At(0, y));
+    const int rowsPerChroma = is411 ? 1 : 2;
+    for (int y = 0; y < yuv.nHeight; y += rowsPerChroma) {
+        const int count = std::min(rowsPerChroma, yuv.nHeight - y);
+        const uint8_t* luma[rgb::kMaxRows];
+        uint8_t* out[rgb::kMaxRows];
+        for (int r = 0; r < count; ++r) {
+            luma[r] = yuv.y.data() + size_t(y + r) * yuv.nWidth;
+            out[r] = rgb.At(0, y + r);
+        }
+        const size_t chromaRow = size_t(std::min(y / rowsPerChroma, yuv.nChromaHeight - 1)) * yuv.nChromaWidth;
+        rgb::ConvertRows(luma, out, count, yuv.cb.data() + chromaRow, yuv.cr.data() + chromaRow, yuv.nChromaWidth, perChroma,
+                         yuv.nWidth);
     }
 }
 

@@ -98,34 +98,33 @@ inline void Convert16(const uint8_t* y, const Terms& low, const Terms& high, uin
             Channel(lumaLow, lumaHigh, low.r, high.r, false), out);
 }
 
-// Pixels [0, end), end a multiple of 16 whose chroma lies inside the row. The last sixteen go
-// through `spill`, since the stores write past their pixels.
-void ConvertVector(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, int lumaPerChroma, int end, uint8_t* out) {
+// Pixels [0, end) of `count` rows that share their chroma row, end a multiple of 16 whose chroma
+// lies inside the row. The last sixteen of a row go through `spill`, since the stores write past
+// their pixels.
+void ConvertVector(const uint8_t* const* y, uint8_t* const* out, int count, const uint8_t* cb, const uint8_t* cr,
+                   int lumaPerChroma, int end) {
     if (end <= 0) return;
-    uint8_t spill[64];
-    uint8_t* const last = out + (end - 16) * 3;
-    if (lumaPerChroma == 2) {
-        for (int x = 0; x < end; x += 16, out += 48) {
+    uint8_t spill[kMaxRows][64];
+    for (int x = 0; x < end; x += 16) {
+        Terms low, high;
+        if (lumaPerChroma == 2) {
             const Terms t = ChromaTerms(Centred(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb + x / 2))),
                                         Centred(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cr + x / 2))));
-            const Terms low{_mm_unpacklo_epi16(t.r, t.r), _mm_unpacklo_epi16(t.g, t.g), _mm_unpacklo_epi16(t.b, t.b)};
-            const Terms high{_mm_unpackhi_epi16(t.r, t.r), _mm_unpackhi_epi16(t.g, t.g), _mm_unpackhi_epi16(t.b, t.b)};
-            Convert16(y + x, low, high, out == last ? spill : out);
+            low = {_mm_unpacklo_epi16(t.r, t.r), _mm_unpacklo_epi16(t.g, t.g), _mm_unpacklo_epi16(t.b, t.b)};
+            high = {_mm_unpackhi_epi16(t.r, t.r), _mm_unpackhi_epi16(t.g, t.g), _mm_unpackhi_epi16(t.b, t.b)};
+        } else {
+            int u32 = 0, v32 = 0;
+            std::memcpy(&u32, cb + x / 4, 4);
+            std::memcpy(&v32, cr + x / 4, 4);
+            const Terms t = ChromaTerms(Centred(_mm_cvtsi32_si128(u32)), Centred(_mm_cvtsi32_si128(v32)));
+            const __m128i r2 = _mm_unpacklo_epi16(t.r, t.r), g2 = _mm_unpacklo_epi16(t.g, t.g), b2 = _mm_unpacklo_epi16(t.b, t.b);
+            low = {_mm_unpacklo_epi32(r2, r2), _mm_unpacklo_epi32(g2, g2), _mm_unpacklo_epi32(b2, b2)};
+            high = {_mm_unpackhi_epi32(r2, r2), _mm_unpackhi_epi32(g2, g2), _mm_unpackhi_epi32(b2, b2)};
         }
-        std::memcpy(last, spill, 48);
-        return;
+        const bool last = x + 16 == end;
+        for (int r = 0; r < count; ++r) Convert16(y[r] + x, low, high, last ? spill[r] : out[r] + x * 3);
     }
-    for (int x = 0; x < end; x += 16, out += 48) {
-        int u32 = 0, v32 = 0;
-        std::memcpy(&u32, cb + x / 4, 4);
-        std::memcpy(&v32, cr + x / 4, 4);
-        const Terms t = ChromaTerms(Centred(_mm_cvtsi32_si128(u32)), Centred(_mm_cvtsi32_si128(v32)));
-        const __m128i r2 = _mm_unpacklo_epi16(t.r, t.r), g2 = _mm_unpacklo_epi16(t.g, t.g), b2 = _mm_unpacklo_epi16(t.b, t.b);
-        const Terms low{_mm_unpacklo_epi32(r2, r2), _mm_unpacklo_epi32(g2, g2), _mm_unpacklo_epi32(b2, b2)};
-        const Terms high{_mm_unpackhi_epi32(r2, r2), _mm_unpackhi_epi32(g2, g2), _mm_unpackhi_epi32(b2, b2)};
-        Convert16(y + x, low, high, out == last ? spill : out);
-    }
-    std::memcpy(last, spill, 48);
+    for (int r = 0; r < count; ++r) std::memcpy(out[r] + (end - 16) * 3, spill[r], 48);
 }
 
 #endif
@@ -137,15 +136,15 @@ void ConvertPixel(int y, int cb, int cr, uint8_t out[3]) {
     Pixel(Luma(y), HighSigned(v, kRv), HighSigned(u, kGu) + HighSigned(v, kGv), HighSigned(u, kBu), out);
 }
 
-void ConvertRow(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, int chromaWidth, int lumaPerChroma, int width,
-                uint8_t* out) {
+void ConvertRows(const uint8_t* const* y, uint8_t* const* out, int count, const uint8_t* cb, const uint8_t* cr,
+                 int chromaWidth, int lumaPerChroma, int width) {
     const int shift = lumaPerChroma == 4 ? 2 : 1;
     int done = 0;
 #if defined(__SSE2__)
     done = std::min(width, chromaWidth * lumaPerChroma) & ~15;
-    ConvertVector(y, cb, cr, lumaPerChroma, done, out);
+    ConvertVector(y, out, count, cb, cr, lumaPerChroma, done);
 #endif
-    ConvertTail(y, cb, cr, chromaWidth, shift, done, width, out);
+    for (int r = 0; r < count; ++r) ConvertTail(y[r], cb, cr, chromaWidth, shift, done, width, out[r]);
 }
 
 }  // namespace dv::rgb

@@ -5,10 +5,14 @@
 
 namespace dv::rgb {
 
-// Converts `width` pixels of one row; pixel x takes its chroma from sample x / lumaPerChroma
-// (2 or 4), clamped to `chromaWidth` - 1. `out` receives exactly 3 * width bytes.
-void ConvertRow(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, int chromaWidth, int lumaPerChroma, int width,
-                uint8_t* out);
+// Rows that share one chroma row: two of 4:2:0, one of 4:1:1.
+constexpr int kMaxRows = 2;
+
+// Converts `width` pixels of each of `count` (1 or 2) luma rows y[r] to out[r]; pixel x takes
+// its chroma from sample x / lumaPerChroma (2 or 4), clamped to `chromaWidth` - 1. Every out[r]
+// receives exactly 3 * width bytes.
+void ConvertRows(const uint8_t* const* y, uint8_t* const* out, int count, const uint8_t* cb, const uint8_t* cr,
+                 int chromaWidth, int lumaPerChroma, int width);
 
 // One pixel by the same arithmetic (the bytes B, G, R).
 void ConvertPixel(int y, int cb, int cr, uint8_t out[3]);
