@@ -12,14 +12,6 @@ inline uint32_t Peek16(const uint8_t* buf, int pos) {
     return (v >> (8 - (pos & 7))) & 0xFFFF;
 }
 
-// The same from one 4-byte big-endian word (compilers make it one load and a byte swap); the
-// buffer must hold 4 readable bytes from pos / 8.
-inline uint32_t Peek16Word(const uint8_t* buf, int pos) {
-    const uint8_t* p = buf + (pos >> 3);
-    const uint32_t v = (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-    return (v >> (16 - (pos & 7))) & 0xFFFF;
-}
-
 // `n` bits (n <= 16) at bit `pos`, right-aligned.
 inline uint32_t Read(const uint8_t* buf, int pos, int n) { return Peek16(buf, pos) >> (16 - n); }
 

@@ -21,10 +21,20 @@ void SegmentParser::ReadCodes(ParsedBlock& block, State& state, const uint8_t* b
     int next = state.nPos;  // scan position of the next coefficient
     int count = block.nCount;
     int at = pos;
+    // The bits from `at` on in a register, the first in bit 63: the next code is a shift away
+    // instead of a load, which shortens the chain from one code to the next.
+    uint64_t window = bits::Load64(buf + (at >> 3)) << (at & 7);
+    int valid = 64 - (at & 7);
     while (true) {
-        const VlcDecodeEntry e = DecodeVlc(table, bits::Peek16Word(buf, at));
+        if (valid < kMaxCodeBits) {
+            window = bits::Load64(buf + (at >> 3)) << (at & 7);
+            valid = 64 - (at & 7);
+        }
+        const VlcDecodeEntry e = DecodeVlc(table, uint32_t(window >> 48));
         if (e.nBits > end - at) break;  // cut off: continues elsewhere
         at += e.nBits;
+        window <<= e.nBits;
+        valid -= e.nBits;
         if (e.nRun == kEobRun) {
             state.bDone = true;
             break;
