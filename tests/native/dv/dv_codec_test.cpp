@@ -7,6 +7,7 @@
 #include "dv/FrameInfo.h"
 #include "dv/FrameWriter.h"
 #include "dv/Pattern.h"
+#include "RgbRows.h"
 
 #include <gtest/gtest.h>
 
@@ -281,10 +282,12 @@ TEST(DvCodec, StudioLevelsConvertToFullRangeRgb) {
     }
 }
 
-// Every Y'CbCr triple through both chroma layouts, rows with and without a remainder after
-// the blocks of sixteen pixels: each channel within one step of the exactly rounded BT.601
-// value, and nothing written outside the pixels of a row.
-TEST(DvCodec, RgbConversionIsWithinOneStepOfTheExactValueForEveryTriple) {
+namespace {
+
+// Every Y'CbCr triple through both chroma layouts, rows with a remainder after the blocks of
+// sixteen pixels, by every instruction set the conversion is built for here: each channel within
+// one step of the exactly rounded BT.601 value, and nothing written outside the pixels of a row.
+void CheckEveryTriple(dv::rgb::Kernel kernel) {
     const auto exact = [](double v) { return int(std::lround(std::clamp(v, 0.0, 255.0))); };
     struct Layout {
         int nWidth, nHeight, nChromaWidth, nChromaHeight, nPerChroma, nRowsPerChroma, nPasses;
@@ -309,7 +312,14 @@ TEST(DvCodec, RgbConversionIsWithinOneStepOfTheExactValueForEveryTriple) {
             dv::RgbPicture rgb;
             rgb.Allocate(l.nWidth, l.nHeight);
             std::fill(rgb.pixels.begin(), rgb.pixels.end(), 0xA5);
-            dv::YuvToRgb(yuv, rgb);
+            for (int y = 0; y < l.nHeight; y += l.nRowsPerChroma) {
+                const int last = y + l.nRowsPerChroma - 1;
+                const uint8_t* luma[2] = {&yuv.y[size_t(y) * l.nWidth], &yuv.y[size_t(last) * l.nWidth]};
+                uint8_t* out[2] = {rgb.At(0, y), rgb.At(0, last)};
+                const size_t chromaRow = size_t(y / l.nRowsPerChroma) * l.nChromaWidth;
+                dv::rgb::ConvertRows(kernel, luma, out, l.nRowsPerChroma, &yuv.cb[chromaRow], &yuv.cr[chromaRow], l.nChromaWidth,
+                                     l.nPerChroma, l.nWidth);
+            }
             for (int y = 0; y < l.nHeight; ++y) {
                 const uint8_t* row = rgb.At(0, y);
                 for (int x = 0; x < l.nWidth; ++x) {
@@ -326,5 +336,15 @@ TEST(DvCodec, RgbConversionIsWithinOneStepOfTheExactValueForEveryTriple) {
                 for (int pad = l.nWidth * 3; pad < rgb.nStride; ++pad) ASSERT_EQ(row[pad], 0xA5) << "row padding written";
             }
         }
+    }
+}
+
+}  // namespace
+
+TEST(DvCodec, RgbConversionIsWithinOneStepOfTheExactValueForEveryTriple) {
+    for (const dv::rgb::Kernel kernel : {dv::rgb::Kernel::Portable, dv::rgb::Kernel::Sse2, dv::rgb::Kernel::Ssse3}) {
+        if (!dv::rgb::HasKernel(kernel)) continue;
+        SCOPED_TRACE("instruction set " + std::to_string(int(kernel)));
+        CheckEveryTriple(kernel);
     }
 }
