@@ -21,6 +21,8 @@ void InverseReduced248(const float coeffs[64], int n, float* samples);
 // Inverse of the low n x n frequencies (n = 4 or 2) of orthonormal 8-8 coefficients, giving the
 // n x n averages of the block's samples.
 void InverseReduced(const float coeffs[64], int n, float* samples);
+// The same from those n x n frequencies alone, packed row by row.
+void InverseReducedPacked(const float* low, int n, float* samples);
 
 // Forward 8-8 DCT, in place; results are orthonormal coefficients times kAanScale[v] *
 // kAanScale[h] * 8.

@@ -38,10 +38,28 @@ inline void StoreRow8(const float* samples, uint8_t* dst) {
 #endif
 }
 
+// One row of four samples.
+inline void StoreRow4(const float* samples, uint8_t* dst) {
+#if defined(__SSE2__)
+    const __m128 offset = _mm_set1_ps(128.5f), low = _mm_setzero_ps(), high = _mm_set1_ps(255.0f);
+    const __m128i a = _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(_mm_add_ps(_mm_loadu_ps(samples), offset), low), high));
+    const __m128i words = _mm_packs_epi32(a, a);
+    const int bytes = _mm_cvtsi128_si32(_mm_packus_epi16(words, words));
+    std::memcpy(dst, &bytes, 4);
+#else
+    for (int c = 0; c < 4; ++c) dst[c] = ToSample(samples[c]);
+#endif
+}
+
 // One DCT block turned back into n x n samples (n = 8 / scale, scale 1, 2 or 4) around 0.
 class BlockRenderer {
 public:
-    explicit BlockRenderer(int scale) : m_nScale(scale), m_nSide(8 / scale) {}
+    explicit BlockRenderer(int scale) : m_nScale(scale), m_nSide(8 / scale) {
+        for (int i = 0; i < 64; ++i) {
+            const int v = i / 8, h = i % 8;
+            m_slots[i] = uint8_t(v < m_nSide && h < m_nSide ? v * m_nSide + h : kSpareSlot);
+        }
+    }
     int Side() const { return m_nSide; }
 
     // Returns false when the block is flat: then every sample equals `flat`.
@@ -64,19 +82,28 @@ public:
             else dct::InverseAan88(out);
             return true;
         }
-        float coeffs[64] = {};
         const float* mult = dq.Orthonormal(block.nMode, block.nClass, qno);
+        if (block.nMode == 0) {
+            // Only the n x n lowest frequencies count at this size; the others land in a spare slot.
+            float low[kSpareSlot + 1] = {};
+            low[0] = dc;
+            for (int i = 0; i < block.nCount; ++i) low[m_slots[block.index[i]]] = float(block.level[i]) * mult[block.scan[i]];
+            dct::InverseReducedPacked(low, m_nSide, out);
+            return true;
+        }
+        float coeffs[64] = {};
         coeffs[0] = dc;
         for (int i = 0; i < block.nCount; ++i) coeffs[block.index[i]] = float(block.level[i]) * mult[block.scan[i]];
-        if (block.nMode == 0) dct::InverseReduced(coeffs, m_nSide, out);
-        else dct::InverseReduced248(coeffs, m_nSide, out);
+        dct::InverseReduced248(coeffs, m_nSide, out);
         return true;
     }
 
 private:
     static constexpr float kInvSqrt8 = 0.353553391f;
+    static constexpr int kSpareSlot = 16;
     int m_nScale;
     int m_nSide;
+    uint8_t m_slots[64];  // coefficient index to its place among the n x n lowest, or the spare slot
 };
 
 struct Plane {
@@ -96,6 +123,7 @@ void StoreBlock(uint8_t* dst, int stride, bool rendered, const float* samples, f
     }
     for (int r = 0; r < n; ++r, dst += stride, samples += n) {
         if constexpr (n == 8) StoreRow8(samples, dst);
+        else if constexpr (n == 4) StoreRow4(samples, dst);
         else
             for (int c = 0; c < n; ++c) dst[c] = ToSample(samples[c]);
     }
