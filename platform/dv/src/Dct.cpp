@@ -242,14 +242,14 @@ void Forward248(const float samples[64], float coeffs[64]) {
 namespace {
 
 template <int n>
-void Reduced(const float* coeffs, int stride, const float (&basis)[n][n], float* samples) {
+void Reduced(const float* coeffs, const float (&basis)[n][n], float* samples) {
     constexpr float kScale = float(n) / 8.0f;
     // Rows of n side by side, so that each step is one vector operation.
     float tmp[n][n];
     for (int v = 0; v < n; ++v) {
         float row[n] = {};
         for (int h = 0; h < n; ++h) {
-            const float c = coeffs[v * stride + h];
+            const float c = coeffs[v * n + h];
             for (int x = 0; x < n; ++x) row[x] += c * basis[h][x];
         }
         for (int x = 0; x < n; ++x) tmp[v][x] = row[x] * kScale;
@@ -283,16 +283,10 @@ void Reduced248(const float coeffs[64], const float (&across)[8][n], const float
 
 }  // namespace
 
-void InverseReduced(const float coeffs[64], int n, float* samples) {
-    const Basis& b = TheBasis();
-    if (n == 4) Reduced<4>(coeffs, 8, b.c4, samples);
-    else Reduced<2>(coeffs, 8, b.c2, samples);
-}
-
 void InverseReducedPacked(const float* low, int n, float* samples) {
     const Basis& b = TheBasis();
-    if (n == 4) Reduced<4>(low, 4, b.c4, samples);
-    else Reduced<2>(low, 2, b.c2, samples);
+    if (n == 4) Reduced<4>(low, b.c4, samples);
+    else Reduced<2>(low, b.c2, samples);
 }
 
 void InverseReduced248(const float coeffs[64], int n, float* samples) {

@@ -7,7 +7,8 @@ namespace dv::dct {
 // kAanScale[v] * kAanScale[h] / 8), in place; the results are sample values around 0.
 void InverseAan88(float block[64]);
 
-// Inverse 2-4-8 DCT of orthonormal coefficients (rows 2u: field sum, 2u + 1: field difference).
+// Inverse 2-4-8 DCT of orthonormal coefficients (rows 2u: field sum, 2u + 1: field difference),
+// computed straight from its definition (the check of the fast form below).
 void Inverse248(const float coeffs[64], float samples[64]);
 
 // Inverse 2-4-8 DCT in place, of coefficients whose columns are prescaled for the AAN row
@@ -18,10 +19,9 @@ void Inverse248Aan(float block[64]);
 // coefficients: only the field sums count, the differences cancel in every average.
 void InverseReduced248(const float coeffs[64], int n, float* samples);
 
-// Inverse of the low n x n frequencies (n = 4 or 2) of orthonormal 8-8 coefficients, giving the
-// n x n averages of the block's samples.
-void InverseReduced(const float coeffs[64], int n, float* samples);
-// The same from those n x n frequencies alone, packed row by row.
+// Inverse of the low n x n frequencies (n = 4 or 2) of orthonormal 8-8 coefficients, packed row
+// by row, giving the n x n averages of the block's samples (of smooth blocks; the higher
+// frequencies are left out).
 void InverseReducedPacked(const float* low, int n, float* samples);
 
 // Forward 8-8 DCT, in place; results are orthonormal coefficients times kAanScale[v] *

@@ -243,9 +243,14 @@ TEST(DvTables, ReducedInverseGivesBlockAveragesOfSmoothBlocks) {
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x) pixels[y * 8 + x] = float(3 * x - 2 * y);
     dv::dct::ForwardReference88(pixels, coeffs);
-    float half[16], quarter[4];
-    dv::dct::InverseReduced(coeffs, 4, half);
-    dv::dct::InverseReduced(coeffs, 2, quarter);
+    // The lowest 4 x 4 and 2 x 2 frequencies, packed row by row.
+    float low4[16], low2[4], half[16], quarter[4];
+    for (int v = 0; v < 4; ++v)
+        for (int h = 0; h < 4; ++h) low4[v * 4 + h] = coeffs[v * 8 + h];
+    for (int v = 0; v < 2; ++v)
+        for (int h = 0; h < 2; ++h) low2[v * 2 + h] = coeffs[v * 8 + h];
+    dv::dct::InverseReducedPacked(low4, 4, half);
+    dv::dct::InverseReducedPacked(low2, 2, quarter);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 4; ++x) {
             const float average = (pixels[(2 * y) * 8 + 2 * x] + pixels[(2 * y) * 8 + 2 * x + 1] +
