@@ -14,7 +14,7 @@ void SegmentParser::Pool::Append(const uint8_t* src, int from, int to) {
     nEnd += to - from;
 }
 
-void SegmentParser::ReadCodes(ParsedBlock& block, State& state, const uint8_t* buf, int& pos, int end) {
+inline void SegmentParser::ReadCodes(ParsedBlock& block, State& state, const uint8_t* buf, int& pos, int end) {
     // Locals, not the members: the byte stores below could alias them and force reloads.
     const VlcDecodeTables& table = m_vlc;
     const uint8_t* scan = block.nMode ? kScan248 : kScan88;
