@@ -25,13 +25,18 @@ constexpr float kDcScale = 4.0f;  // coded DC = orthonormal DC / 4
 // A sample around 0 as a byte: floor(v + 128.5), saturated.
 inline uint8_t ToSample(float v) { return uint8_t(int(std::min(std::max(v + 128.5f, 0.0f), 255.0f))); }
 
-// One row of eight samples by the same rounding.
+#if defined(__SSE2__)
+// Four samples as 32-bit integers by the same rounding (saturated before the conversion).
+inline __m128i Rounded4(const float* samples) {
+    const __m128 offset = _mm_set1_ps(128.5f), low = _mm_setzero_ps(), high = _mm_set1_ps(255.0f);
+    return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(_mm_add_ps(_mm_loadu_ps(samples), offset), low), high));
+}
+#endif
+
+// One row of eight samples.
 inline void StoreRow8(const float* samples, uint8_t* dst) {
 #if defined(__SSE2__)
-    const __m128 offset = _mm_set1_ps(128.5f), low = _mm_setzero_ps(), high = _mm_set1_ps(255.0f);
-    const __m128i a = _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(_mm_add_ps(_mm_loadu_ps(samples), offset), low), high));
-    const __m128i b = _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(_mm_add_ps(_mm_loadu_ps(samples + 4), offset), low), high));
-    const __m128i words = _mm_packs_epi32(a, b);
+    const __m128i words = _mm_packs_epi32(Rounded4(samples), Rounded4(samples + 4));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), _mm_packus_epi16(words, words));
 #else
     for (int c = 0; c < 8; ++c) dst[c] = ToSample(samples[c]);
@@ -41,9 +46,7 @@ inline void StoreRow8(const float* samples, uint8_t* dst) {
 // One row of four samples.
 inline void StoreRow4(const float* samples, uint8_t* dst) {
 #if defined(__SSE2__)
-    const __m128 offset = _mm_set1_ps(128.5f), low = _mm_setzero_ps(), high = _mm_set1_ps(255.0f);
-    const __m128i a = _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(_mm_add_ps(_mm_loadu_ps(samples), offset), low), high));
-    const __m128i words = _mm_packs_epi32(a, a);
+    const __m128i words = _mm_packs_epi32(Rounded4(samples), Rounded4(samples));
     const int bytes = _mm_cvtsi128_si32(_mm_packus_epi16(words, words));
     std::memcpy(dst, &bytes, 4);
 #else
@@ -60,7 +63,6 @@ public:
             m_slots[i] = uint8_t(v < m_nSide && h < m_nSide ? v * m_nSide + h : kSpareSlot);
         }
     }
-    int Side() const { return m_nSide; }
 
     // Returns false when the block is flat: then every sample equals `flat`.
     bool Render(const ParsedBlock& block, int qno, float* out, float& flat) const {
