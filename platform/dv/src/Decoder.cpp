@@ -62,6 +62,8 @@ public:
             const int v = i / 8, h = i % 8;
             m_slots[i] = uint8_t(v < m_nSide && h < m_nSide ? v * m_nSide + h : kSpareSlot);
         }
+        for (int i = 0; i < 64; ++i)
+            if (m_slots[kScan88[i]] != kSpareSlot) m_nLastLowScan = i;
     }
 
     // Returns false when the block is flat: then every sample equals `flat`.
@@ -89,7 +91,9 @@ public:
             // Only the n x n lowest frequencies count at this size; the others land in a spare slot.
             float low[kSpareSlot + 1] = {};
             low[0] = dc;
-            for (int i = 0; i < block.nCount; ++i) low[m_slots[block.index[i]]] = float(block.level[i]) * mult[block.scan[i]];
+            // Coefficients come in scan order: none after the last low frequency counts.
+            for (int i = 0; i < block.nCount && block.scan[i] <= m_nLastLowScan; ++i)
+                low[m_slots[block.index[i]]] = float(block.level[i]) * mult[block.scan[i]];
             dct::InverseReducedPacked(low, m_nSide, out);
             return true;
         }
@@ -106,6 +110,7 @@ private:
     int m_nScale;
     int m_nSide;
     uint8_t m_slots[64];  // coefficient index to its place among the n x n lowest, or the spare slot
+    int m_nLastLowScan = 0;  // scan position of the last of them
 };
 
 struct Plane {
