@@ -138,7 +138,7 @@ inline void Convert16(const uint8_t* y, const Terms& low, const Terms& high, uin
 // lies inside the row. When the stores write past their pixels, the last sixteen of a row go
 // through `spill`.
 inline void ConvertVector(const uint8_t* const* y, uint8_t* const* out, int count, const uint8_t* cb, const uint8_t* cr,
-                   int lumaPerChroma, int end) {
+                          int lumaPerChroma, int end) {
     if (end <= 0) return;
     uint8_t spill[kMaxRows][64];
     for (int x = 0; x < end; x += 16) {
