@@ -26,10 +26,11 @@ constexpr float kDcScale = 4.0f;  // coded DC = orthonormal DC / 4
 inline uint8_t ToSample(float v) { return uint8_t(int(std::min(std::max(v + 128.5f, 0.0f), 255.0f))); }
 
 #if defined(__SSE2__)
-// Four samples as 32-bit integers by the same rounding (saturated before the conversion).
+// Four samples as 32-bit integers truncated after the offset: the same bytes once the packs
+// saturate them (a block's samples stay far inside 32 bits, and below 0 truncation and flooring
+// both end at 0).
 inline __m128i Rounded4(const float* samples) {
-    const __m128 offset = _mm_set1_ps(128.5f), low = _mm_setzero_ps(), high = _mm_set1_ps(255.0f);
-    return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(_mm_add_ps(_mm_loadu_ps(samples), offset), low), high));
+    return _mm_cvttps_epi32(_mm_add_ps(_mm_loadu_ps(samples), _mm_set1_ps(128.5f)));
 }
 #endif
 
