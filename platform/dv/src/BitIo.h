@@ -47,4 +47,35 @@ inline void Copy(const uint8_t* src, int from, int to, uint8_t* out, int dst) {
     }
 }
 
+// Big-endian 64-bit words (compilers make them one load or store and a byte swap).
+inline uint64_t Load64(const uint8_t* p) {
+    return (uint64_t(p[0]) << 56) | (uint64_t(p[1]) << 48) | (uint64_t(p[2]) << 40) | (uint64_t(p[3]) << 32) |
+           (uint64_t(p[4]) << 24) | (uint64_t(p[5]) << 16) | (uint64_t(p[6]) << 8) | uint64_t(p[7]);
+}
+inline void Store64(uint8_t* p, uint64_t v) {
+    p[0] = uint8_t(v >> 56);
+    p[1] = uint8_t(v >> 48);
+    p[2] = uint8_t(v >> 40);
+    p[3] = uint8_t(v >> 32);
+    p[4] = uint8_t(v >> 24);
+    p[5] = uint8_t(v >> 16);
+    p[6] = uint8_t(v >> 8);
+    p[7] = uint8_t(v);
+}
+
+// Appends bits [from, to) of `src` at bit `dst` of `out`, up to 48 bits per step; the bits of
+// `out` after the copied ones are not kept (it is the end of what `out` holds). Both buffers
+// must hold 8 bytes from every byte touched.
+inline void Append(const uint8_t* src, int from, int to, uint8_t* out, int dst) {
+    while (from < to) {
+        const int n = (to - from) < 48 ? (to - from) : 48;
+        const uint64_t bits = (Load64(src + (from >> 3)) << (from & 7)) & ~(~uint64_t(0) >> n);
+        uint8_t* q = out + (dst >> 3);
+        const int used = dst & 7;
+        Store64(q, (Load64(q) & ~(~uint64_t(0) >> used)) | (bits >> used));
+        from += n;
+        dst += n;
+    }
+}
+
 }  // namespace dv::bits

@@ -13,11 +13,17 @@ namespace {
 constexpr float kSqrt2 = 1.414213562f;
 constexpr float kInvSqrt2 = 0.707106781f;
 
-// Orthonormal n-point DCT basis: basis[k][i] = c(k) cos((2i + 1) k pi / 2n).
+// Orthonormal n-point DCT basis: basis[k][i] = c(k) cos((2i + 1) k pi / 2n), and the averages
+// of its 8-point and 4-point functions over the samples that one reduced sample covers.
 struct Basis {
     float c8[8][8];
     float c4[4][4];
     float c2[2][2];
+    float fields[4][4];   // c4[u][z] / sqrt(2): field sum u of row pair z
+    float across4[8][4];  // c8[h][.] averaged over pairs of columns
+    float across2[8][2];  // ... over quads of columns
+    float down4[4][4];    // fields[u][z] for one row pair per reduced row
+    float down2[4][2];    // ... averaged over two row pairs
     Basis() {
         const double pi = 3.14159265358979323846;
         auto fill = [&](int n, auto& table) {
@@ -29,6 +35,18 @@ struct Basis {
         fill(8, c8);
         fill(4, c4);
         fill(2, c2);
+        for (int u = 0; u < 4; ++u)
+            for (int z = 0; z < 4; ++z) fields[u][z] = c4[u][z] * kInvSqrt2;
+        for (int h = 0; h < 8; ++h)
+            for (int k = 0; k < 4; ++k) {
+                across4[h][k] = (c8[h][2 * k] + c8[h][2 * k + 1]) / 2.0f;
+                if (k < 2) across2[h][k] = (c8[h][4 * k] + c8[h][4 * k + 1] + c8[h][4 * k + 2] + c8[h][4 * k + 3]) / 4.0f;
+            }
+        for (int u = 0; u < 4; ++u)
+            for (int z = 0; z < 4; ++z) {
+                down4[u][z] = fields[u][z];
+                if (z < 2) down2[u][z] = (fields[u][2 * z] + fields[u][2 * z + 1]) / 2.0f;
+            }
     }
 };
 const Basis& TheBasis() {
@@ -106,6 +124,35 @@ void InverseAan88(float block[64]) {
         InverseAan1D(c, 8);
     }
     for (int row = 0; row < 8; ++row) InverseAan1D(block + row * 8, 1);
+}
+
+void Inverse248Aan(float block[64]) {
+    for (int r = 0; r < 8; ++r) {
+        float* row = block + r * 8;
+        // Rows holding only their DC spread it unchanged (most difference rows are empty).
+        if (row[1] == 0 && row[2] == 0 && row[3] == 0 && row[4] == 0 && row[5] == 0 && row[6] == 0 && row[7] == 0) {
+            row[1] = row[2] = row[3] = row[4] = row[5] = row[6] = row[7] = row[0];
+            continue;
+        }
+        InverseAan1D(row, 1);
+    }
+    // Down the columns, eight side by side: the 4-point inverse of the field sums and of the
+    // differences, then the two fields interleaved.
+    const Basis& b = TheBasis();
+    float sums[4][8], diffs[4][8];
+    for (int z = 0; z < 4; ++z) {
+        for (int x = 0; x < 8; ++x) {
+            sums[z][x] = b.fields[0][z] * block[x] + b.fields[1][z] * block[16 + x] + b.fields[2][z] * block[32 + x] +
+                         b.fields[3][z] * block[48 + x];
+            diffs[z][x] = b.fields[0][z] * block[8 + x] + b.fields[1][z] * block[24 + x] + b.fields[2][z] * block[40 + x] +
+                          b.fields[3][z] * block[56 + x];
+        }
+    }
+    for (int z = 0; z < 4; ++z)
+        for (int x = 0; x < 8; ++x) {
+            block[(2 * z) * 8 + x] = sums[z][x] + diffs[z][x];
+            block[(2 * z + 1) * 8 + x] = sums[z][x] - diffs[z][x];
+        }
 }
 
 void ForwardAan88(float block[64]) {
@@ -192,22 +239,60 @@ void Forward248(const float samples[64], float coeffs[64]) {
         }
 }
 
-void InverseReduced(const float coeffs[64], int n, float* samples) {
+namespace {
+
+template <int n>
+void Reduced(const float* coeffs, const float (&basis)[n][n], float* samples) {
+    constexpr float kScale = float(n) / 8.0f;
+    // Rows of n side by side, so that each step is one vector operation.
+    float tmp[n][n];
+    for (int v = 0; v < n; ++v) {
+        float row[n] = {};
+        for (int h = 0; h < n; ++h) {
+            const float c = coeffs[v * n + h];
+            for (int x = 0; x < n; ++x) row[x] += c * basis[h][x];
+        }
+        for (int x = 0; x < n; ++x) tmp[v][x] = row[x] * kScale;
+    }
+    for (int y = 0; y < n; ++y) {
+        float row[n] = {};
+        for (int v = 0; v < n; ++v) {
+            const float b = basis[v][y];
+            for (int x = 0; x < n; ++x) row[x] += b * tmp[v][x];
+        }
+        for (int x = 0; x < n; ++x) samples[y * n + x] = row[x];
+    }
+}
+
+template <int n>
+void Reduced248(const float coeffs[64], const float (&across)[8][n], const float (&down)[4][n], float* samples) {
+    float tmp[4][n];  // field sum rows, averaged across
+    for (int u = 0; u < 4; ++u)
+        for (int k = 0; k < n; ++k) {
+            float acc = 0;
+            for (int h = 0; h < 8; ++h) acc += across[h][k] * coeffs[2 * u * 8 + h];
+            tmp[u][k] = acc;
+        }
+    for (int z = 0; z < n; ++z)
+        for (int k = 0; k < n; ++k) {
+            float acc = 0;
+            for (int u = 0; u < 4; ++u) acc += down[u][z] * tmp[u][k];
+            samples[z * n + k] = acc;
+        }
+}
+
+}  // namespace
+
+void InverseReducedPacked(const float* low, int n, float* samples) {
     const Basis& b = TheBasis();
-    const float scale = float(n) / 8.0f;
-    float tmp[4][4];
-    for (int v = 0; v < n; ++v)
-        for (int x = 0; x < n; ++x) {
-            float acc = 0;
-            for (int h = 0; h < n; ++h) acc += (n == 4 ? b.c4[h][x] : b.c2[h][x]) * coeffs[v * 8 + h];
-            tmp[v][x] = acc;
-        }
-    for (int y = 0; y < n; ++y)
-        for (int x = 0; x < n; ++x) {
-            float acc = 0;
-            for (int v = 0; v < n; ++v) acc += (n == 4 ? b.c4[v][y] : b.c2[v][y]) * tmp[v][x];
-            samples[y * n + x] = acc * scale;
-        }
+    if (n == 4) Reduced<4>(low, b.c4, samples);
+    else Reduced<2>(low, b.c2, samples);
+}
+
+void InverseReduced248(const float coeffs[64], int n, float* samples) {
+    const Basis& b = TheBasis();
+    if (n == 4) Reduced248<4>(coeffs, b.across4, b.down4, samples);
+    else Reduced248<2>(coeffs, b.across2, b.down2, samples);
 }
 
 void ForwardReference88(const float samples[64], float coeffs[64]) {

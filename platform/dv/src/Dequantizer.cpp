@@ -6,6 +6,10 @@ namespace dv {
 
 using namespace tables;
 
+namespace {
+constexpr float kInvSqrt8 = 0.353553391f;
+}  // namespace
+
 const Dequantizer& Dequantizer::Instance() {
     static const Dequantizer instance;
     return instance;
@@ -23,6 +27,8 @@ Dequantizer::Dequantizer() {
                     m_orth[mode][cls][qno][i] = step / weight[index];
                     if (mode == 0)
                         m_aan[cls][qno][i] = m_orth[0][cls][qno][i] * kAanScale[index / 8] * kAanScale[index % 8] / 8.0f;
+                    else
+                        m_aan248[cls][qno][i] = m_orth[1][cls][qno][i] * kAanScale[index % 8] * kInvSqrt8;
                 }
     }
 }

@@ -10,34 +10,50 @@ using namespace tables;
 
 void SegmentParser::Pool::Append(const uint8_t* src, int from, int to) {
     if (to <= from) return;
-    bits::Copy(src, from, to, buf, nEnd);
+    bits::Append(src, from, to, buf, nEnd);
     nEnd += to - from;
 }
 
-void SegmentParser::ReadCodes(ParsedBlock& block, State& state, const uint8_t* buf, int& pos, int end) {
-    const auto& table = VlcDecodeTable();
+inline void SegmentParser::ReadCodes(ParsedBlock& block, State& state, const uint8_t* buf, int& pos, int end) {
+    // Locals, not the members: the byte stores below could alias them and force reloads.
+    const VlcDecodeTables& table = m_vlc;
     const uint8_t* scan = block.nMode ? kScan248 : kScan88;
+    int next = state.nPos;  // scan position of the next coefficient
+    int count = block.nCount;
+    int at = pos;
+    // The bits from `at` on in a register, the first in bit 63: the next code is a shift away
+    // instead of a load, which shortens the chain from one code to the next.
+    uint64_t window = bits::Load64(buf + (at >> 3)) << (at & 7);
+    int valid = 64 - (at & 7);
     while (true) {
-        const VlcDecodeEntry e = DecodeVlc(table, bits::Peek16(buf, pos));
-        if (e.nBits > end - pos) return;  // cut off: continues elsewhere
-        pos += e.nBits;
+        if (valid < kMaxCodeBits) {
+            window = bits::Load64(buf + (at >> 3)) << (at & 7);
+            valid = 64 - (at & 7);
+        }
+        const VlcDecodeEntry e = DecodeVlc(table, uint32_t(window >> 48));
+        if (e.nBits > end - at) break;  // cut off: continues elsewhere
+        at += e.nBits;
+        window <<= e.nBits;
+        valid -= e.nBits;
         if (e.nRun == kEobRun) {
             state.bDone = true;
-            return;
+            break;
         }
-        const int at = state.nPos + e.nRun;
-        if (e.nBits == 0 || at > 63) {  // runs past the block: the rest of this block is unreadable
+        const int place = next + e.nRun;
+        if (e.nBits == 0 || place > 63) {  // runs past the block: the rest of this block is unreadable
             state.bDone = state.bDamaged = true;
-            return;
+            break;
         }
-        if (e.nLevel != 0) {
-            const int n = block.nCount++;
-            block.index[n] = scan[at];
-            block.scan[n] = uint8_t(at);
-            block.level[n] = e.nLevel;
-        }
-        state.nPos = uint8_t(at + 1);
+        // Written always, kept only for a nonzero amplitude (codes of amplitude 0 only stretch the run).
+        block.index[count] = scan[place];
+        block.scan[count] = uint8_t(place);
+        block.level[count] = e.nLevel;
+        count += e.nLevel != 0;
+        next = place + 1;
     }
+    state.nPos = uint8_t(next);
+    block.nCount = uint8_t(count);
+    pos = at;
 }
 
 void SegmentParser::Continue(ParsedBlock& block, State& state, Pool& pool) {

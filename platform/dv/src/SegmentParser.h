@@ -33,6 +33,7 @@ public:
 private:
     static constexpr int kSlotBytes = 80;
     static constexpr int kHeadroomBits = 32;
+    // Headroom, the free bits of a whole segment at most, and 8 bytes for the word reads and writes.
     static constexpr int kPoolBytes = 4 + tables::kMacroblocksPerSegment * kSlotBytes + 8;
 
     struct Pool {  // concatenated free bits; consumed bits may be overwritten by a block's partial code
@@ -53,7 +54,8 @@ private:
     void ReadCodes(ParsedBlock& block, State& state, const uint8_t* buf, int& pos, int end);
     void Continue(ParsedBlock& block, State& state, Pool& pool);
 
-    uint8_t m_segment[tables::kMacroblocksPerSegment * kSlotBytes + 8] = {};
+    const tables::VlcDecodeTables& m_vlc = tables::VlcDecodeTable();
+    uint8_t m_segment[tables::kMacroblocksPerSegment * kSlotBytes + 8] = {};  // 8 bytes for the word reads
     State m_states[tables::kMacroblocksPerSegment][tables::kBlocksPerMacroblock];
     Pool m_mbPools[tables::kMacroblocksPerSegment];
     bool m_bSecondRound[tables::kMacroblocksPerSegment];

@@ -180,7 +180,7 @@ public:
         }
         if (pBufferSize != nullptr && *pBufferSize < nNeeded) return E_OUTOFMEMORY;
         if (!std::isfinite(StreamTime) || StreamTime < 0) return E_INVALIDARG;
-        HRESULT hr = DecodePictureAt(static_cast<REFERENCE_TIME>(StreamTime * UnitsPerSecond));
+        HRESULT hr = DecodePictureAt(static_cast<REFERENCE_TIME>(StreamTime * UnitsPerSecond), Width, Height);
         if (FAILED(hr)) return hr;
         BITMAPINFOHEADER bih{};
         bih.biSize = sizeof(bih);
@@ -203,7 +203,7 @@ private:
     const avi::StreamInfo& CurrentForeign() const { return m_vecForeign[static_cast<size_t>(m_nCurrent)]; }
 
     // The frame at the time, or the nearest earlier one that was not dropped (else the next one).
-    HRESULT DecodePictureAt(REFERENCE_TIME rtTime) {
+    HRESULT DecodePictureAt(REFERENCE_TIME rtTime, long nWidth, long nHeight) {
         const uint32_t nCount = m_spReader->FrameCount();
         if (nCount == 0) return VFW_E_INVALIDMEDIATYPE;
         const uint32_t nWanted = m_spReader->FrameAt(rtTime);
@@ -212,7 +212,18 @@ private:
         for (uint32_t n = nWanted + 1; n-- > 0 && !bFound;) bFound = m_spReader->ReadFrame(n, vecFrame);
         for (uint32_t n = nWanted + 1; n < nCount && !bFound; ++n) bFound = m_spReader->ReadFrame(n, vecFrame);
         if (!bFound) return E_FAIL;
-        return m_decoder.DecodeRgb(vecFrame, dv::DecodeSize::Full, m_picture) == dv::Result::Ok ? S_OK : E_FAIL;
+        dv::System system;
+        if (dv::DetectSystem(vecFrame, system) != dv::Result::Ok) return E_FAIL;
+        return m_decoder.DecodeRgb(vecFrame, SizeFor(system, nWidth, nHeight), m_picture) == dv::Result::Ok ? S_OK : E_FAIL;
+    }
+
+    // The smallest decoded size with at least the asked number of pixels across and down: a
+    // thumbnail needs only the DC coefficients (eighth size), a preview half or quarter size.
+    static dv::DecodeSize SizeFor(dv::System system, long nWidth, long nHeight) {
+        for (const dv::DecodeSize size : {dv::DecodeSize::Eighth, dv::DecodeSize::Quarter, dv::DecodeSize::Half}) {
+            if (dv::DecodedWidth(size) >= nWidth && dv::DecodedHeight(system, size) >= nHeight) return size;
+        }
+        return dv::DecodeSize::Full;
     }
 
     // Nearest-sample scaling of the decoded picture; both are bottom-up rows.

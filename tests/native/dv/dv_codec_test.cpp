@@ -7,9 +7,11 @@
 #include "dv/FrameInfo.h"
 #include "dv/FrameWriter.h"
 #include "dv/Pattern.h"
+#include "RgbRows.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 using dvtest::Psnr;
@@ -277,5 +279,72 @@ TEST(DvCodec, StudioLevelsConvertToFullRangeRgb) {
                     EXPECT_NEAR(p[0], s.b, 2) << int(s.y);
                 }
         }
+    }
+}
+
+namespace {
+
+// Every Y'CbCr triple through both chroma layouts, rows with a remainder after the blocks of
+// sixteen pixels, by every instruction set the conversion is built for here: each channel within
+// one step of the exactly rounded BT.601 value, and nothing written outside the pixels of a row.
+void CheckEveryTriple(dv::rgb::Kernel kernel) {
+    const auto exact = [](double v) { return int(std::lround(std::clamp(v, 0.0, 255.0))); };
+    struct Layout {
+        int nWidth, nHeight, nChromaWidth, nChromaHeight, nPerChroma, nRowsPerChroma, nPasses;
+    };
+    // 4:2:0 covers every triple: chroma row = Cb, chroma column = Cr (modulo 256), and the four
+    // luma samples of a chroma sample take four consecutive Y values in each of 64 passes.
+    const Layout layouts[] = {{522, 512, 261, 256, 2, 2, 64}, {1022, 256, 256, 256, 4, 1, 4}};
+    for (const Layout& l : layouts) {
+        for (int pass = 0; pass < l.nPasses; ++pass) {
+            dv::YuvPicture yuv;
+            yuv.Allocate(l.nWidth, l.nHeight, l.nChromaWidth, l.nChromaHeight);
+            for (int y = 0; y < l.nHeight; ++y)
+                for (int x = 0; x < l.nWidth; ++x) {
+                    const int within = x % l.nPerChroma + (y % l.nRowsPerChroma) * l.nPerChroma;
+                    yuv.y[size_t(y) * l.nWidth + x] = uint8_t(pass * 4 + within + (l.nPasses < 64 ? x * 7 + y : 0));
+                }
+            for (int cy = 0; cy < l.nChromaHeight; ++cy)
+                for (int cx = 0; cx < l.nChromaWidth; ++cx) {
+                    yuv.cb[size_t(cy) * l.nChromaWidth + cx] = uint8_t(cy);
+                    yuv.cr[size_t(cy) * l.nChromaWidth + cx] = uint8_t(cx);
+                }
+            dv::RgbPicture rgb;
+            rgb.Allocate(l.nWidth, l.nHeight);
+            std::fill(rgb.pixels.begin(), rgb.pixels.end(), 0xA5);
+            for (int y = 0; y < l.nHeight; y += l.nRowsPerChroma) {
+                const int last = y + l.nRowsPerChroma - 1;
+                const uint8_t* luma[2] = {&yuv.y[size_t(y) * l.nWidth], &yuv.y[size_t(last) * l.nWidth]};
+                uint8_t* out[2] = {rgb.At(0, y), rgb.At(0, last)};
+                const size_t chromaRow = size_t(y / l.nRowsPerChroma) * l.nChromaWidth;
+                dv::rgb::ConvertRows(kernel, luma, out, l.nRowsPerChroma, &yuv.cb[chromaRow], &yuv.cr[chromaRow], l.nChromaWidth,
+                                     l.nPerChroma, l.nWidth);
+            }
+            for (int y = 0; y < l.nHeight; ++y) {
+                const uint8_t* row = rgb.At(0, y);
+                for (int x = 0; x < l.nWidth; ++x) {
+                    const size_t c = size_t(y / l.nRowsPerChroma) * l.nChromaWidth + x / l.nPerChroma;
+                    const double luma = (yuv.y[size_t(y) * l.nWidth + x] - 16) * 255.0 / 219.0;
+                    const double u = (yuv.cb[c] - 128) * 255.0 / 224.0, v = (yuv.cr[c] - 128) * 255.0 / 224.0;
+                    const int b = exact(luma + 1.772 * u), g = exact(luma - 0.344136 * u - 0.714136 * v), r = exact(luma + 1.402 * v);
+                    const uint8_t* p = row + x * 3;
+                    if (std::abs(p[0] - b) > 1 || std::abs(p[1] - g) > 1 || std::abs(p[2] - r) > 1)
+                        FAIL() << "Y " << int(yuv.y[size_t(y) * l.nWidth + x]) << " Cb " << int(yuv.cb[c]) << " Cr "
+                               << int(yuv.cr[c]) << ": " << int(p[0]) << " " << int(p[1]) << " " << int(p[2]) << " for "
+                               << b << " " << g << " " << r << " (x " << x << ", width " << l.nWidth << ")";
+                }
+                for (int pad = l.nWidth * 3; pad < rgb.nStride; ++pad) ASSERT_EQ(row[pad], 0xA5) << "row padding written";
+            }
+        }
+    }
+}
+
+}  // namespace
+
+TEST(DvCodec, RgbConversionIsWithinOneStepOfTheExactValueForEveryTriple) {
+    for (const dv::rgb::Kernel kernel : {dv::rgb::Kernel::Portable, dv::rgb::Kernel::Sse2, dv::rgb::Kernel::Ssse3}) {
+        if (!dv::rgb::HasKernel(kernel)) continue;
+        SCOPED_TRACE("instruction set " + std::to_string(int(kernel)));
+        CheckEveryTriple(kernel);
     }
 }

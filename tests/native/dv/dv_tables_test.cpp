@@ -218,6 +218,23 @@ TEST(DvTables, FastTransformsMatchTheirDefinition) {
         EXPECT_NEAR(coeffs248[0], reference[0], 0.01f);
         dv::dct::Inverse248(coeffs248, back);
         for (int i = 0; i < 64; ++i) ASSERT_NEAR(back[i], pixels[i], 0.01f);
+        // The fast 2-4-8 inverse takes its columns prescaled for the AAN row transform.
+        for (int i = 0; i < 64; ++i) fast[i] = coeffs248[i] * kAanScale[i % 8] / std::sqrt(8.0f);
+        dv::dct::Inverse248Aan(fast);
+        for (int i = 0; i < 64; ++i) ASSERT_NEAR(fast[i], pixels[i], 0.01f);
+        // Reduced 2-4-8 inverses are exactly the averages of 2 x 2 and 4 x 4 samples.
+        for (const int n : {4, 2}) {
+            const int box = 8 / n;
+            float reduced[16];
+            dv::dct::InverseReduced248(coeffs248, n, reduced);
+            for (int y = 0; y < n; ++y)
+                for (int x = 0; x < n; ++x) {
+                    float sum = 0;
+                    for (int dy = 0; dy < box; ++dy)
+                        for (int dx = 0; dx < box; ++dx) sum += pixels[(y * box + dy) * 8 + x * box + dx];
+                    ASSERT_NEAR(reduced[y * n + x], sum / float(box * box), 0.01f) << n;
+                }
+        }
     }
 }
 
@@ -226,9 +243,14 @@ TEST(DvTables, ReducedInverseGivesBlockAveragesOfSmoothBlocks) {
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x) pixels[y * 8 + x] = float(3 * x - 2 * y);
     dv::dct::ForwardReference88(pixels, coeffs);
-    float half[16], quarter[4];
-    dv::dct::InverseReduced(coeffs, 4, half);
-    dv::dct::InverseReduced(coeffs, 2, quarter);
+    // The lowest 4 x 4 and 2 x 2 frequencies, packed row by row.
+    float low4[16], low2[4], half[16], quarter[4];
+    for (int v = 0; v < 4; ++v)
+        for (int h = 0; h < 4; ++h) low4[v * 4 + h] = coeffs[v * 8 + h];
+    for (int v = 0; v < 2; ++v)
+        for (int h = 0; h < 2; ++h) low2[v * 2 + h] = coeffs[v * 8 + h];
+    dv::dct::InverseReducedPacked(low4, 4, half);
+    dv::dct::InverseReducedPacked(low2, 2, quarter);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 4; ++x) {
             const float average = (pixels[(2 * y) * 8 + 2 * x] + pixels[(2 * y) * 8 + 2 * x + 1] +

@@ -1,5 +1,6 @@
 // plover-dv-bench: times the codec on frames from a file, for scripts/bench-dv.
-//   decode FILE.dv REPEAT [yuv|rgb]      decodes every frame REPEAT times
+//   decode FILE.dv REPEAT [yuv|rgb] [full|half|quarter|eighth]
+//                                        decodes every frame REPEAT times
 //   encode RAW.yuv 525|625 REPEAT        encodes every planar picture of RAW REPEAT times
 // Prints "frames N seconds S fps F".
 #include "dv/Decoder.h"
@@ -32,7 +33,7 @@ void Report(long frames, std::clock_t start) {
     std::printf("frames %ld seconds %.3f fps %.1f\n", frames, seconds, seconds > 0 ? frames / seconds : 0.0);
 }
 
-int Decode(const char* path, int repeat, bool rgb) {
+int Decode(const char* path, int repeat, bool rgb, dv::DecodeSize decodeSize) {
     const std::vector<uint8_t> file = Load(path);
     if (file.size() < dv::dif::kFrameSize525) return 1;
     const size_t size = (file[3] & 0x80) ? dv::dif::kFrameSize625 : dv::dif::kFrameSize525;
@@ -45,8 +46,8 @@ int Decode(const char* path, int repeat, bool rgb) {
     for (int r = 0; r < repeat; ++r)
         for (size_t n = 0; n < count; ++n, ++frames) {
             const std::span<const uint8_t> frame(file.data() + n * size, size);
-            const dv::Result result = rgb ? decoder.DecodeRgb(frame, dv::DecodeSize::Full, picture)
-                                          : decoder.DecodeYuv(frame, dv::DecodeSize::Full, yuv);
+            const dv::Result result = rgb ? decoder.DecodeRgb(frame, decodeSize, picture)
+                                          : decoder.DecodeYuv(frame, decodeSize, yuv);
             if (result != dv::Result::Ok) return 1;
         }
     Report(frames, start);
@@ -76,14 +77,22 @@ int Encode(const char* path, dv::System system, int repeat) {
     return 0;
 }
 
+dv::DecodeSize SizeNamed(const std::string& name) {
+    if (name == "half") return dv::DecodeSize::Half;
+    if (name == "quarter") return dv::DecodeSize::Quarter;
+    if (name == "eighth") return dv::DecodeSize::Eighth;
+    return dv::DecodeSize::Full;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc >= 4 && std::string(argv[1]) == "decode")
-        return Decode(argv[2], std::atoi(argv[3]), argc > 4 && std::string(argv[4]) == "rgb");
+        return Decode(argv[2], std::atoi(argv[3]), argc > 4 && std::string(argv[4]) == "rgb",
+                      SizeNamed(argc > 5 ? argv[5] : "full"));
     if (argc >= 5 && std::string(argv[1]) == "encode")
         return Encode(argv[2], std::string(argv[3]) == "525" ? dv::System::System525_60 : dv::System::System625_50,
                       std::atoi(argv[4]));
-    std::fprintf(stderr, "usage: plover-dv-bench decode FILE.dv REPEAT [yuv|rgb] | encode RAW.yuv 525|625 REPEAT\n");
+    std::fprintf(stderr, "usage: plover-dv-bench decode FILE.dv REPEAT [yuv|rgb] [full|half|quarter|eighth] | encode RAW.yuv 525|625 REPEAT\n");
     return 2;
 }
