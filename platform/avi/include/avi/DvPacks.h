@@ -1,7 +1,7 @@
 #pragma once
-// The few facts of a DV frame that the AVI files need, read straight from the frame's bytes:
-// the video system, the packs that make up a Type 1 stream's DVINFO, the audio format of a
-// Type 2 stream, and the wide-screen flag, frame mode and time code shown for a recorded file.
+// The few facts of a DV frame that the AVI files need, read through the DV library's packs: the
+// video system, the packs that make up a Type 1 stream's DVINFO, the audio format of a Type 2
+// stream, and the wide-screen flag, frame mode and time code shown for a recorded file.
 
 #include <cstddef>
 #include <cstdint>
@@ -22,10 +22,10 @@ constexpr dv::System DvSystem(VideoSystem system)
     return system == VideoSystem::System625_50 ? dv::System::System625_50 : dv::System::System525_60;
 }
 
-constexpr std::size_t kDifBlockSize = 80;
-constexpr std::size_t kDifSequenceSize = 150 * kDifBlockSize; // 12,000 bytes
-constexpr std::size_t kFrameSize525 = 10 * kDifSequenceSize;  // 120,000 bytes
-constexpr std::size_t kFrameSize625 = 12 * kDifSequenceSize;  // 144,000 bytes
+constexpr std::size_t kDifBlockSize = dv::dif::kBlockSize;
+constexpr std::size_t kDifSequenceSize = dv::dif::kSequenceSize;
+constexpr std::size_t kFrameSize525 = dv::dif::kFrameSize525;
+constexpr std::size_t kFrameSize625 = dv::dif::kFrameSize625;
 
 std::size_t FrameSizeOf(VideoSystem system);
 int FrameRateNumerator(VideoSystem system);   // 30000 or 25
