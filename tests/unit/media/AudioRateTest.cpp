@@ -2,6 +2,7 @@
 // splitter's output (first channel pair of 12-bit four-channel sound, conversion when the frames
 // change rate within a run, silence for lost frames), and Type 2 captures from the simulated
 // camcorder whose audio stream has the camcorder's rate and each frame's sample count.
+#include "CamcorderFilter.h"
 #include "MediaTestSupport.h"
 #include "RateConverter.h"
 
@@ -325,20 +326,9 @@ protected:
         devices::SetDVFrameMaker(nullptr);
     }
 
-    static ComPtr<devices::IBaseFilter> FirstDVFilter() {
-        ComPtr<devices::ICreateDevEnum> spDevEnum;
-        devices::CoCreateInstance(devices::ClsidSystemDeviceEnum, nullptr, CLSCTX_ALL, devices::IID_ICreateDevEnum, spDevEnum.AsVoid());
-        ComPtr<devices::IEnumMoniker> spEnum;
-        ComPtr<devices::IMoniker> spMoniker;
-        ComPtr<devices::IBaseFilter> spFilter;
-        if (spDevEnum && spDevEnum->CreateClassEnumerator(devices::KsCategoryCapture, &spEnum, 0) == S_OK && spEnum->Next(1, &spMoniker, nullptr) == S_OK)
-            spMoniker->BindToObject(nullptr, nullptr, devices::IID_IBaseFilter, spFilter.AsVoid());
-        return spFilter;
-    }
-
     // MSDV out 1 → Smart Tee → Dv Splitter Capture → Avi Mux (video and audio) → File Writer.
     void BuildType2(const std::wstring& strPath) {
-        auto spDevice = FirstDVFilter();
+        auto spDevice = testsupport::FindCamcorderFilter();
         ASSERT_TRUE(spDevice);
         m_spGraph = NewGraph();
         ComPtr<IBaseFilter> spMsdv;
