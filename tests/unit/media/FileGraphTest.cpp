@@ -22,13 +22,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-template <typename T>
-ComPtr<IBaseFilter> Own(T* pFilter) {
-    ComPtr<IBaseFilter> sp(static_cast<IBaseFilter*>(pFilter));
-    pFilter->Release();
-    return sp;
-}
-
 // The video window is painted only while it is shown, as the program shows it.
 void ShowVideo(IGraphBuilder* pGraph) {
     ComPtr<IVideoWindow> spWindow;

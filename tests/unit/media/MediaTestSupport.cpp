@@ -4,10 +4,11 @@
 
 namespace mediatest {
 
-std::vector<uint8_t> MakeDVFrame(bool b625, uint64_t nFrame, bool bWide) {
+std::vector<uint8_t> MakeDVFrame(bool b625, uint64_t nFrame, bool bWide, dv::AudioMode audioMode) {
     dv::PatternSettings settings;
     settings.system = b625 ? dv::System::System625_50 : dv::System::System525_60;
     settings.bWideScreen = bWide;
+    settings.audioMode = audioMode;
     dv::PatternGenerator generator(settings);
     std::vector<uint8_t> vecFrame(dv::FrameSize(settings.system));
     EXPECT_EQ(dv::Result::Ok, generator.MakeFrame(nFrame, vecFrame));

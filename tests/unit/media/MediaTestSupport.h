@@ -106,7 +106,16 @@ private:
 };
 
 // One frame of the moving colour bars with its tone (frame n of a recording of that system).
-std::vector<uint8_t> MakeDVFrame(bool b625, uint64_t nFrame = 0, bool bWide = false);
+std::vector<uint8_t> MakeDVFrame(bool b625, uint64_t nFrame = 0, bool bWide = false,
+                                 dv::AudioMode audioMode = dv::AudioMode::Stereo48k);
+
+// A filter made with new, held by a smart pointer that owns its one reference.
+template <typename T>
+ComPtr<media::IBaseFilter> Own(T* pFilter) {
+    ComPtr<media::IBaseFilter> sp(static_cast<media::IBaseFilter*>(pFilter));
+    pFilter->Release();
+    return sp;
+}
 
 // A Type 1 or Type 2 file of nFrames frames, those in vecDropped written as dropped entries.
 void WriteTestAvi(const std::wstring& strPath, int nType, bool b625, uint32_t nFrames, const std::vector<uint32_t>& vecDropped = {});
