@@ -32,13 +32,14 @@ function(plover_target_defaults target)
   endif()
 endfunction()
 
-# plover_add_test(NAME SOURCES... LIBS libs...) - one GoogleTest binary, one CTest entry.
+# plover_add_test(NAME SOURCES... LIBS libs...) - one GoogleTest binary, one CTest entry. It links
+# the test-support library that PLOVER_TEST_SUPPORT names in its folder, if any.
 # Under Wine each start costs about a second, so a binary is one CTest test, not one per case.
 function(plover_add_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   plover_target_defaults(${name})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} ${PLOVER_TEST_SUPPORT} gtest gtest_main)
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Builds a compiled help file from one language's HTML sources, and lists a help file's pages.
 
-  make_chm.py build SOURCE_DIR OUTPUT.chm [--codepage CP]
+  make_chm.py build SOURCE_DIR OUTPUT.chm [--codepage CP] [--shared FILE]...
   make_chm.py list FILE.chm
 
-The sources are kept in UTF-8. The help viewer reads the table of contents in the code page of
+Each --shared file (the style sheet of every language) is compiled in beside the folder's own
+files; a file of the folder with the same name takes its place. The sources are kept in UTF-8. The help viewer reads the table of contents in the code page of
 the help file's language, so with --codepage every text file is converted to it first (and its
 charset declaration with it); a character the code page lacks stops the build. chmcmd then
 compiles the project file Plover.hhp of the folder.
@@ -48,10 +49,11 @@ def _convert(source, target, codepage):
         stream.write(data)
 
 
-def build(source_dir, output, codepage=None):
+def build(source_dir, output, codepage=None, shared=()):
     with tempfile.TemporaryDirectory() as work:
-        for name in sorted(os.listdir(source_dir)):
-            path = os.path.join(source_dir, name)
+        own = [os.path.join(source_dir, name) for name in sorted(os.listdir(source_dir))]
+        for path in list(shared) + own:
+            name = os.path.basename(path)
             if not os.path.isfile(path):
                 continue
             if name.endswith(TEXT_SUFFIXES):
@@ -111,12 +113,15 @@ def list_chm(path):
 
 def main(argv):
     if len(argv) >= 3 and argv[0] == "build":
-        codepage = None
-        if len(argv) == 5 and argv[3] == "--codepage":
-            codepage = argv[4]
-        elif len(argv) != 3:
+        options = {"--codepage": [], "--shared": []}
+        rest = argv[3:]
+        if len(rest) % 2 or any(option not in options for option in rest[0::2]):
             sys.exit(__doc__)
-        build(argv[1], argv[2], codepage)
+        for option, value in zip(rest[0::2], rest[1::2]):
+            options[option].append(value)
+        if len(options["--codepage"]) > 1:
+            sys.exit(__doc__)
+        build(argv[1], argv[2], (options["--codepage"] or [None])[0], options["--shared"])
     elif len(argv) == 2 and argv[0] == "list":
         for name in list_chm(argv[1]):
             print(name)

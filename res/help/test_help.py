@@ -19,6 +19,8 @@ sys.path.insert(0, HERE)
 import make_chm  # noqa: E402
 
 RES = os.path.dirname(HERE)
+# The style sheet every language's help file is built with.
+SHARED_STYLE = os.path.join(HERE, "style.css")
 LANGUAGES = {
     "ja": ("PLOVER_HELP_JA", os.path.join(RES, "Plover.rc")),
     "en": ("PLOVER_HELP_EN", os.path.join(RES, "lang", "PLVRLang.rc")),
@@ -68,6 +70,7 @@ class HelpFiles(unittest.TestCase):
             stored = set(make_chm.list_chm(chm))
             folder = os.path.join(HERE, lang)
             sources = [name for name in os.listdir(folder) if name.endswith((".html", ".css", ".hhc"))]
+            sources.append(os.path.basename(SHARED_STYLE))
             self.assertIn("index.html", sources)
             for name in sources:
                 self.assertIn("/" + name, stored, (lang, name))
@@ -86,9 +89,9 @@ class HelpFiles(unittest.TestCase):
 
     def test_japanese_pages_fit_the_japanese_code_page(self):
         folder = os.path.join(HERE, "ja")
-        for name in os.listdir(folder):
-            if name.endswith(make_chm.TEXT_SUFFIXES):
-                read(os.path.join(folder, name)).encode("cp932")  # raises on a character it lacks
+        for path in [os.path.join(folder, name) for name in os.listdir(folder)] + [SHARED_STYLE]:
+            if path.endswith(make_chm.TEXT_SUFFIXES):
+                read(path).encode("cp932")  # raises on a character it lacks
 
     def test_troubleshooting_explains_every_message_in_its_own_words(self):
         for lang, (_, script) in LANGUAGES.items():

@@ -4,25 +4,14 @@
 #include "core/DebugTrace.h"
 #include "device/DeviceEvents.h"
 #include "devices/ComPtr.h"
+#include "files/DvFrameFields.h"
 
+#include <algorithm>
 #include <array>
 
 using namespace media;
 
 namespace {
-
-// Fixed places in the first DIF sequence of a frame (5-byte packs: a header and four data bytes).
-constexpr long VauxSourceControlHeader = 453;   // VAUX source control pack, DIF block 5
-constexpr long DisplayModeByte = 455;           // its data byte 2, bits 0..2 (DISP)
-constexpr long BroadcastSystemByte = 456;       // its data byte 3, bits 0..1 (BCSYS)
-constexpr long FrameModeHeader = 468;           // frame-mode pack, DIF block 5
-constexpr long FrameModeByte = 470;             // its data byte 2, BCD
-constexpr long AauxSourceHeader = 4323;         // AAUX source pack, the fourth audio block
-constexpr long QuantizationByte = 4327;         // its data byte 4, bits 0..2 (QU)
-constexpr BYTE PackVauxSourceControl = 0x61;
-constexpr BYTE PackFrameMode = 0x64;
-constexpr BYTE PackAauxSource = 0x50;
-constexpr int DefaultFrameMode = 60;
 
 // Level reached by meter index i (16-bit sample values; about -50 dBFS up to full scale).
 constexpr std::array<int, LevelMeterCB::MaxLevel + 1> LevelThresholds = {
@@ -59,27 +48,17 @@ HRESULT UncountedSampleCallback::Attach(IBaseFilter* pGrabber) {
 }
 
 // ---- DVCapCB ----------------------------------------------------------------------------------
+// The fixed places are those the file readers look at in a recording's first frame.
 int DVCapCB::ReadWideFlag(const BYTE* pFrame, long nLength) {
-    if (pFrame == nullptr || nLength <= BroadcastSystemByte || pFrame[VauxSourceControlHeader] != PackVauxSourceControl) return 0;
-    const int nDisp = pFrame[DisplayModeByte] & 0x07;
-    const int nBcsys = pFrame[BroadcastSystemByte] & 0x03;
-    if (nBcsys == 0) return nDisp == 1 || nDisp == 2 ? 1 : 0;
-    if (nBcsys == 1) return nDisp == 3 || nDisp == 4 || nDisp == 5 || nDisp == 7 ? 1 : 0;
-    return 0;
+    return ReadDvWideScreenFlag(pFrame, static_cast<size_t>(std::max(nLength, 0L)));
 }
 
 int DVCapCB::ReadFrameMode(const BYTE* pFrame, long nLength) {
-    if (pFrame == nullptr || nLength <= FrameModeByte || pFrame[FrameModeHeader] != PackFrameMode) return DefaultFrameMode;
-    switch (pFrame[FrameModeByte]) {
-    case 0x30: return 30;
-    case 0x24: return 24;
-    default: return DefaultFrameMode;
-    }
+    return ReadDvFrameMode(pFrame, static_cast<size_t>(std::max(nLength, 0L)));
 }
 
 int DVCapCB::ReadAudioMode(const BYTE* pFrame, long nLength) {
-    if (pFrame == nullptr || nLength <= QuantizationByte || pFrame[AauxSourceHeader] != PackAauxSource) return 1;
-    return (pFrame[QuantizationByte] & 0x07) == 0 ? 1 : 2;
+    return ReadDvAudioMode(pFrame, static_cast<size_t>(std::max(nLength, 0L)));
 }
 
 HRESULT DVCapCB::SetCallback(IBaseFilter* pGrabber, const DeviceEventChannel* pManager, int nAspectEvent, int nFormatEvent) {

@@ -5,6 +5,8 @@
 //   plover-bench-capture SECONDS OUTPUT.avi [STREAM.dv FRAMES]
 #include "graph/RecordGraph.h"
 
+#include "CamcorderFilter.h"
+
 #include "files/AviInspection.h"
 
 #include "device/DeviceEvents.h"
@@ -47,21 +49,7 @@ public:
         m_nMessage = WM_DEVICE_EVENT;
     }
     ~BenchHost() override { ::DestroyWindow(m_hWnd); }
-    devices::ComPtr<devices::IBaseFilter> GetDVFilter() override {
-        devices::ComPtr<devices::ICreateDevEnum> spDevEnum;
-        devices::CoCreateInstance(devices::ClsidSystemDeviceEnum, nullptr, CLSCTX_ALL, devices::IID_ICreateDevEnum, spDevEnum.AsVoid());
-        devices::ComPtr<devices::IEnumMoniker> spEnum;
-        devices::ComPtr<devices::IBaseFilter> spFilter;
-        if (!spDevEnum || spDevEnum->CreateClassEnumerator(devices::KsCategoryCapture, &spEnum, 0) != S_OK) return spFilter;
-        for (devices::ComPtr<devices::IMoniker> spMoniker; !spFilter && spEnum->Next(1, &spMoniker, nullptr) == S_OK;) {
-            devices::ComPtr<devices::IBaseFilter> spCandidate;
-            spMoniker->BindToObject(nullptr, nullptr, devices::IID_IBaseFilter, spCandidate.AsVoid());
-            WCHAR szName[64] = {};
-            if (spCandidate && SUCCEEDED(spCandidate->QueryFriendlyName(szName, 64)) && std::wstring(szName) == L"Microsoft DV Camera and VCR")
-                spFilter = spCandidate;
-        }
-        return spFilter;
-    }
+    devices::ComPtr<devices::IBaseFilter> GetDVFilter() override { return testsupport::FindCamcorderFilter(); }
     int GetDVMode() override { return 2; }
     void SetPcTapeState(int) override {}
     void NotifyEvent(int, LPARAM) override {}

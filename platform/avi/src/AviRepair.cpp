@@ -8,6 +8,7 @@
 
 #include "avi/AviParser.h"
 #include "avi/Timecode.h"
+#include "dv/TimeCodeCounting.h"
 
 namespace avi {
 
@@ -618,7 +619,7 @@ private:
         const Timecode& tc = facts.timecode;
         if (tc.nHours < 0)
             return -1;
-        return TimecodeToFrame(m_system, tc.nHours, tc.nMinutes, tc.nSeconds, tc.nFrames);
+        return dv::TimeCodeToFrame(DvSystem(m_system), tc.nHours, tc.nMinutes, tc.nSeconds, tc.nFrames);
     }
 
     // The drops between the last frame placed and the frame at pos that their time codes show

@@ -6,6 +6,7 @@
 
 #include "dv/FrameWriter.h"
 #include "dv/Pattern.h"
+#include "dv/TimeCodeCounting.h"
 
 #include <algorithm>
 #include <atomic>

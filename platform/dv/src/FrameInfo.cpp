@@ -10,23 +10,10 @@ std::span<const uint8_t, dif::kPackSize> AsPack(const Pack& p) { return std::spa
 
 StreamProperties ReadStreamProperties(std::span<const uint8_t> frame) {
     StreamProperties props;
-    auto has = [&](size_t offset) { return offset < frame.size(); };
-    if (has(pack::kBroadcastSystemOffset) && frame[pack::kVideoControlOffset] == pack::kVideoControl)
-        props.nWideScreen = IsWideScreen(frame[pack::kDisplayModeOffset] & 0x07, frame[pack::kBroadcastSystemOffset] & 0x03) ? 1 : 0;
-    if (has(pack::kFrameModeValueOffset) && frame[pack::kFrameModeOffset] == pack::kFrameMode) {
-        const uint8_t mode = frame[pack::kFrameModeValueOffset];
-        props.nFrameMode = mode == 0x30 ? 30 : mode == 0x24 ? 24 : 60;
-    }
-    if (has(pack::kAudioQuantOffset) && frame[pack::kAudioSourceOffset] == pack::kAudioSource)
-        props.nAudioMode = (frame[pack::kAudioQuantOffset] & 0x07) == 0 ? 1 : 2;
-    if (has(pack::kTimeCodeOffset + 4) && frame[pack::kTimeCodeOffset] == pack::kTimeCode &&
-        frame[pack::kTimeCodeOffset + 1] != 0xFF) {
-        const uint8_t* p = frame.data() + pack::kTimeCodeOffset;
-        props.timeCode.nFrames = ((p[1] >> 4) & 0x03) * 10 + (p[1] & 0x0F);
-        props.timeCode.nSeconds = ((p[2] >> 4) & 0x07) * 10 + (p[2] & 0x0F);
-        props.timeCode.nMinutes = ((p[3] >> 4) & 0x07) * 10 + (p[3] & 0x0F);
-        props.timeCode.nHours = ((p[4] >> 4) & 0x03) * 10 + (p[4] & 0x0F);
-    }
+    props.nWideScreen = WideScreenFlagOf(PackAt(frame, pack::kVideoControlOffset, pack::kVideoControl));
+    props.nFrameMode = FrameModeOf(PackAt(frame, pack::kFrameModeOffset, pack::kFrameMode));
+    props.nAudioMode = AudioModeOf(PackAt(frame, pack::kAudioSourceOffset, pack::kAudioSource));
+    props.timeCode = TimeCodeOf(PackAt(frame, pack::kTimeCodeOffset, pack::kTimeCode));
     return props;
 }
 

@@ -98,27 +98,4 @@ Result WriteFrameStructure(const FrameMetadata& meta, std::span<uint8_t> frame) 
     return Result::Ok;
 }
 
-TimeCode FrameNumberToTimeCode(System system, uint64_t nFrame) {
-    TimeCode tc;
-    if (system == System::System625_50) {
-        tc.nFrames = int(nFrame % 25);
-        const uint64_t seconds = nFrame / 25;
-        tc.nSeconds = int(seconds % 60);
-        tc.nMinutes = int(seconds / 60 % 60);
-        tc.nHours = int(seconds / 3600 % 24);
-        return tc;
-    }
-    // Drop-frame counting: labels 0 and 1 are skipped at every minute except each tenth.
-    constexpr uint64_t kFramesPer10Minutes = 17982, kFramesPerMinute = 1798;
-    const uint64_t tens = nFrame / kFramesPer10Minutes, rest = nFrame % kFramesPer10Minutes;
-    uint64_t label = nFrame + 18 * tens;
-    if (rest > 1) label += 2 * ((rest - 2) / kFramesPerMinute);
-    tc.bDropFrame = true;
-    tc.nFrames = int(label % 30);
-    tc.nSeconds = int(label / 30 % 60);
-    tc.nMinutes = int(label / 1800 % 60);
-    tc.nHours = int(label / 108000 % 24);
-    return tc;
-}
-
 }  // namespace dv

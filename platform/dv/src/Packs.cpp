@@ -1,5 +1,7 @@
 #include "dv/Packs.h"
 
+#include <algorithm>
+
 namespace dv {
 
 namespace {
@@ -174,8 +176,6 @@ std::optional<int> ParseFrameModePack(std::span<const uint8_t, dif::kPackSize> p
     }
 }
 
-namespace {
-
 std::optional<Pack> PackAt(std::span<const uint8_t> frame, size_t offset, uint8_t header) {
     if (offset + dif::kPackSize > frame.size() || frame[offset] != header) return std::nullopt;
     Pack p;
@@ -183,14 +183,34 @@ std::optional<Pack> PackAt(std::span<const uint8_t> frame, size_t offset, uint8_
     return p;
 }
 
-size_t SequencesIn(std::span<const uint8_t> frame) {
-    return (frame.size() + dif::kSequenceSize - 1) / dif::kSequenceSize;
+int WideScreenFlagOf(const std::optional<Pack>& videoControl) {
+    const auto control = videoControl ? ParseVideoControlPack(*videoControl) : std::nullopt;
+    return control && IsWideScreen(control->nDisplayMode, control->nBroadcastSystem) ? 1 : 0;
+}
+
+int FrameModeOf(const std::optional<Pack>& frameMode) {
+    return frameMode ? ParseFrameModePack(*frameMode).value_or(60) : 60;
+}
+
+int AudioModeOf(const std::optional<Pack>& audioSource) {
+    constexpr size_t kQuantByte = 4;  // QU in bits 0..2
+    return audioSource && (*audioSource)[0] == pack::kAudioSource && ((*audioSource)[kQuantByte] & 0x07) != 0 ? 2 : 1;
+}
+
+TimeCode TimeCodeOf(const std::optional<Pack>& timeCode) {
+    return timeCode ? ParseTimeCodePack(*timeCode).value_or(TimeCode{}) : TimeCode{};
+}
+
+namespace {
+
+size_t SequencesIn(std::span<const uint8_t> frame, size_t nToSequence = kToLastSequence) {
+    return std::min((frame.size() + dif::kSequenceSize - 1) / dif::kSequenceSize, nToSequence);
 }
 
 }  // namespace
 
-std::optional<Pack> FindVauxPack(std::span<const uint8_t> frame, uint8_t header, size_t nFromSequence) {
-    for (size_t seq = nFromSequence; seq < SequencesIn(frame); ++seq)
+std::optional<Pack> FindVauxPack(std::span<const uint8_t> frame, uint8_t header, size_t nFromSequence, size_t nToSequence) {
+    for (size_t seq = nFromSequence; seq < SequencesIn(frame, nToSequence); ++seq)
         for (size_t b = 0; b < dif::kVauxBlocksPerSequence; ++b)
             for (size_t k = 0; k < dif::kPacksPerVauxBlock; ++k) {
                 const size_t offset = dif::BlockOffset(seq, dif::VauxBlock(b)) + dif::kBlockIdSize + k * dif::kPackSize;
@@ -199,8 +219,8 @@ std::optional<Pack> FindVauxPack(std::span<const uint8_t> frame, uint8_t header,
     return std::nullopt;
 }
 
-std::optional<Pack> FindAauxPack(std::span<const uint8_t> frame, uint8_t header, size_t nFromSequence) {
-    for (size_t seq = nFromSequence; seq < SequencesIn(frame); ++seq)
+std::optional<Pack> FindAauxPack(std::span<const uint8_t> frame, uint8_t header, size_t nFromSequence, size_t nToSequence) {
+    for (size_t seq = nFromSequence; seq < SequencesIn(frame, nToSequence); ++seq)
         for (size_t a = 0; a < dif::kAudioBlocksPerSequence; ++a)
             if (auto p = PackAt(frame, dif::BlockOffset(seq, dif::AudioBlock(a)) + dif::kBlockIdSize, header)) return p;
     return std::nullopt;

@@ -1,6 +1,7 @@
 #include "dv/Pattern.h"
 
 #include "dv/Audio.h"
+#include "dv/TimeCodeCounting.h"
 
 #include <cmath>
 

@@ -7,6 +7,14 @@ namespace framework {
 namespace {
 // Longest item text read back; list-view items hold at most this many characters anyway.
 constexpr int MaxItemText = 1024;
+
+// An item description that names the item and the fields (LVIF_...) to read or write.
+LVITEMW ItemFields(int index, UINT mask) {
+  LVITEMW item{};
+  item.mask = mask;
+  item.iItem = index;
+  return item;
+}
 }  // namespace
 
 int ListViewCtrl::GetItemCount() const {
@@ -49,34 +57,32 @@ bool ListViewCtrl::SetItemText(int index, int subItem, const std::wstring& text)
 }
 
 LPARAM ListViewCtrl::GetItemData(int index) const {
-  LVITEMW item{};
-  item.mask = LVIF_PARAM;
-  item.iItem = index;
-  if (!SendMessage(LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return 0;
-  return item.lParam;
+  LVITEMW item = ItemFields(index, LVIF_PARAM);
+  return GetItem(item) ? item.lParam : 0;
 }
 
 bool ListViewCtrl::SetItemData(int index, LPARAM data) {
-  LVITEMW item{};
-  item.mask = LVIF_PARAM;
-  item.iItem = index;
+  LVITEMW item = ItemFields(index, LVIF_PARAM);
   item.lParam = data;
-  return SendMessage(LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item)) != FALSE;
+  return SetItem(item);
 }
 
 int ListViewCtrl::GetItemImage(int index) const {
-  LVITEMW item{};
-  item.mask = LVIF_IMAGE;
-  item.iItem = index;
-  if (!SendMessage(LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return I_IMAGENONE;
-  return item.iImage;
+  LVITEMW item = ItemFields(index, LVIF_IMAGE);
+  return GetItem(item) ? item.iImage : I_IMAGENONE;
 }
 
 bool ListViewCtrl::SetItemImage(int index, int image) {
-  LVITEMW item{};
-  item.mask = LVIF_IMAGE;
-  item.iItem = index;
+  LVITEMW item = ItemFields(index, LVIF_IMAGE);
   item.iImage = image;
+  return SetItem(item);
+}
+
+bool ListViewCtrl::GetItem(LVITEMW& item) const {
+  return SendMessage(LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) != FALSE;
+}
+
+bool ListViewCtrl::SetItem(LVITEMW& item) {
   return SendMessage(LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item)) != FALSE;
 }
 

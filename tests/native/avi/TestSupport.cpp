@@ -10,6 +10,7 @@
 
 #include "avi/ByteOrder.h"
 #include "avi/Timecode.h"
+#include "dv/TimeCodeCounting.h"
 
 namespace avitest {
 
@@ -171,7 +172,7 @@ Bytes FrameFor(const Recording& rec, std::uint32_t n)
         return rec.realFrames[n % rec.realFrames.size()];
     if (rec.bRunningTimecode) {
         FrameRecipe recipe = rec.recipe;
-        recipe.timecode = avi::FrameToTimecode(recipe.system, n);
+        recipe.timecode = dv::FrameToTimeCode(avi::DvSystem(recipe.system), n);
         return MakeDvFrame(recipe, n);
     }
     return MakeDvFrame(rec.recipe, n);

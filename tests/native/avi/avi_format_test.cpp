@@ -1,5 +1,5 @@
-// Time codes of both systems, the grouping of drops by second as the recording log shows it,
-// and the DV frame facts and packs read from a frame's bytes.
+// Time code texts, the grouping of drops by second as the recording log shows it, and the DV
+// frame facts and packs read from a frame's bytes.
 
 #include <gtest/gtest.h>
 
@@ -9,32 +9,6 @@
 using namespace avitest;
 using avi::Timecode;
 using avi::VideoSystem;
-
-TEST(Timecode, DropFrameNumberingSkipsTwoFramesEachMinuteButTheTenth)
-{
-    const auto v525 = VideoSystem::System525_60;
-    EXPECT_EQ(avi::FrameToTimecode(v525, 17982), (Timecode{0, 10, 0, 0}));
-    EXPECT_EQ(avi::FrameToTimecode(v525, 1800), (Timecode{0, 1, 0, 2}));
-    EXPECT_EQ(avi::FrameToTimecode(v525, 1799), (Timecode{0, 0, 59, 29}));
-    EXPECT_EQ(avi::FrameToTimecode(v525, 0), (Timecode{0, 0, 0, 0}));
-    EXPECT_EQ(avi::FrameToTimecode(v525, 107892), (Timecode{1, 0, 0, 0}));
-    EXPECT_EQ(avi::TimecodeToFrame(v525, 0, 1, 0, 0), 1800);
-    EXPECT_EQ(avi::TimecodeToFrame(v525, 0, 1, 0, 2), 1800);
-    EXPECT_EQ(avi::TimecodeToFrame(v525, 0, 10, 0, 0), 17982);
-    EXPECT_EQ(avi::FrameToTimecode(VideoSystem::System625_50, 90000), (Timecode{1, 0, 0, 0}));
-    EXPECT_EQ(avi::FrameToTimecode(VideoSystem::System625_50, 1499), (Timecode{0, 0, 59, 24}));
-}
-
-TEST(Timecode, FrameNumbersSurviveTheRoundTripInBothSystems)
-{
-    for (const VideoSystem system : {VideoSystem::System525_60, VideoSystem::System625_50}) {
-        for (std::int64_t n = 0; n < 400000; n += 7) {
-            const Timecode tc = avi::FrameToTimecode(system, n);
-            ASSERT_EQ(avi::TimecodeToFrame(system, tc.nHours, tc.nMinutes, tc.nSeconds, tc.nFrames), n)
-                << n << " " << avi::FormatTimecode(tc);
-        }
-    }
-}
 
 TEST(Timecode, LengthsAndTexts)
 {

@@ -6,6 +6,7 @@
 #include "dv/Encoder.h"
 #include "dv/FrameInfo.h"
 #include "dv/FrameWriter.h"
+#include "dv/TimeCodeCounting.h"
 #include "dv/Pattern.h"
 #include "RgbRows.h"
 

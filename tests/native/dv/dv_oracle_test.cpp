@@ -10,6 +10,7 @@
 #include "dv/Encoder.h"
 #include "dv/FrameInfo.h"
 #include "dv/FrameWriter.h"
+#include "dv/TimeCodeCounting.h"
 #include "dv/Pattern.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,7 @@
 // Packs: what the writer puts where the stream readers look, and round trips of every pack.
 #include "dv/FrameInfo.h"
 #include "dv/FrameWriter.h"
+#include "dv/TimeCodeCounting.h"
 #include "dv/Packs.h"
 
 #include <gtest/gtest.h>
@@ -157,6 +158,29 @@ TEST(DvPacks, DropFrameTimeCodesSkipTwoLabelsAMinuteExceptEveryTenth) {
     EXPECT_EQ(tc(17982), (TimeCode{0, 10, 0, 0, true}));
     EXPECT_EQ(tc(107892), (TimeCode{1, 0, 0, 0, true}));
     EXPECT_EQ(dv::FrameNumberToTimeCode(dv::System::System625_50, 90000), (TimeCode{1, 0, 0, 0}));
+}
+
+TEST(DvTimeCodes, DropFrameNumberingSkipsTwoFramesEachMinuteButTheTenth) {
+    const auto v525 = dv::System::System525_60;
+    EXPECT_EQ(dv::FrameToTimeCode(v525, 17982), (dv::TimeCode{0, 10, 0, 0}));
+    EXPECT_EQ(dv::FrameToTimeCode(v525, 1800), (dv::TimeCode{0, 1, 0, 2}));
+    EXPECT_EQ(dv::FrameToTimeCode(v525, 1799), (dv::TimeCode{0, 0, 59, 29}));
+    EXPECT_EQ(dv::FrameToTimeCode(v525, 0), (dv::TimeCode{0, 0, 0, 0}));
+    EXPECT_EQ(dv::FrameToTimeCode(v525, 107892), (dv::TimeCode{1, 0, 0, 0}));
+    EXPECT_EQ(dv::TimeCodeToFrame(v525, 0, 1, 0, 0), 1800);
+    EXPECT_EQ(dv::TimeCodeToFrame(v525, 0, 1, 0, 2), 1800);
+    EXPECT_EQ(dv::TimeCodeToFrame(v525, 0, 10, 0, 0), 17982);
+    EXPECT_EQ(dv::FrameToTimeCode(dv::System::System625_50, 90000), (dv::TimeCode{1, 0, 0, 0}));
+    EXPECT_EQ(dv::FrameToTimeCode(dv::System::System625_50, 1499), (dv::TimeCode{0, 0, 59, 24}));
+}
+
+TEST(DvTimeCodes, FrameNumbersSurviveTheRoundTripInBothSystems) {
+    for (const dv::System system : {dv::System::System525_60, dv::System::System625_50}) {
+        for (std::int64_t n = 0; n < 400000; n += 7) {
+            const dv::TimeCode tc = dv::FrameToTimeCode(system, n);
+            ASSERT_EQ(dv::TimeCodeToFrame(system, tc.nHours, tc.nMinutes, tc.nSeconds, tc.nFrames), n) << n;
+        }
+    }
 }
 
 TEST(DvPacks, EveryBlockCarriesItsSectionSequenceAndNumber) {

@@ -1,7 +1,5 @@
 #include "TestFiles.h"
 
-#include <shellapi.h>
-
 #include <vector>
 
 namespace test_files {
@@ -86,27 +84,6 @@ std::string WithoutCarriageReturns(const std::string& text) {
     if (ch != '\r') result += ch;
   }
   return result;
-}
-
-TempFolder::TempFolder() {
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  wchar_t unique[64] = {};
-  static LONG s_nCounter = 0;
-  swprintf(unique, 64, L"plover-test-%lu-%ld\\", GetCurrentProcessId(), InterlockedIncrement(&s_nCounter));
-  m_strPath = std::wstring(temp) + unique;
-  CreateDirectoryW(m_strPath.c_str(), nullptr);
-}
-
-TempFolder::~TempFolder() {
-  // SHFileOperation wants a list ending in two nulls.
-  std::wstring from = m_strPath.substr(0, m_strPath.size() - 1);
-  from.push_back(L'\0');
-  SHFILEOPSTRUCTW op = {};
-  op.wFunc = FO_DELETE;
-  op.pFrom = from.c_str();
-  op.fFlags = FOF_NO_UI;
-  SHFileOperationW(&op);
 }
 
 }  // namespace test_files

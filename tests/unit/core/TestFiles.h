@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "TempFolder.h"
+
 namespace test_files {
 
 // The test executable's own path with its extension replaced (".ini", ".log").
@@ -24,18 +26,6 @@ std::wstring Widen(const std::string& ansi);
 // Text with "\r\n" turned into "\n".
 std::string WithoutCarriageReturns(const std::string& text);
 
-// A fresh empty folder under the temporary folder, removed with its files afterwards.
-class TempFolder {
-public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  // The folder's path with a trailing backslash.
-  const std::wstring& Path() const { return m_strPath; }
-
-private:
-  std::wstring m_strPath;
-};
+using testsupport::TempFolder;
 
 }  // namespace test_files

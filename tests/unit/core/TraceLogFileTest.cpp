@@ -22,7 +22,7 @@ std::string Narrow(const std::wstring& wide, UINT nCodePage = CP_ACP) {
 class TraceLogFileTest : public ::testing::Test {
 protected:
   TempFolder m_folder;
-  std::wstring m_strLog = m_folder.Path() + L"trace.log";
+  std::wstring m_strLog = m_folder.Path(L"trace.log");
   TraceLogFile m_log{Narrow(m_strLog)};
 
   std::wstring Rotated(const wchar_t* suffix) const { return m_strLog + suffix; }
@@ -105,7 +105,7 @@ TEST(TraceRecordTest, LongTextIsCutAtTheBufferEnd) {
 class DebugIniFileTest : public ::testing::Test {
 protected:
   TempFolder m_folder;
-  std::wstring m_strIni = m_folder.Path() + L"program.ini";
+  std::wstring m_strIni = m_folder.Path(L"program.ini");
   DebugIniFile m_ini{m_strIni};
 };
 

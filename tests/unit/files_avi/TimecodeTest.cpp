@@ -70,7 +70,7 @@ TEST(DvFrameFieldsTest, FieldsComeFromTheirPacksOrTakeTheirDefaults) {
   Bytes frame = MakeDvFrame(head, kDvFrameHeadBytes);
   for (size_t n : {111, 114}) frame[n] |= 0xC0;  // flag bits above the BCD digits
   for (size_t n : {112, 113}) frame[n] |= 0x80;
-  EXPECT_EQ((Timecode{23, 59, 59, 29}), ReadDvTimecode(frame.data()));
+  EXPECT_EQ((Timecode{23, 59, 59, 29, true}), ReadDvTimecode(frame.data()));  // bit 6 of 111: drop-frame
 
   // Without their pack headers the same bytes mean nothing.
   frame[110] = 0x14;

@@ -112,7 +112,7 @@ class HistoryPanel : public framework::Dialog {
   }
   // Notifications that arrived since the last call.
   std::vector<WPARAM> TakeNotifications() {
-    framework_test::PumpUntil([] { return false; }, 30);
+    testsupport::PumpUntil([] { return false; }, 30);
     return std::exchange(m_vecNotifications, {});
   }
   std::wstring Text(int nRow, int nColumn) const {
@@ -325,7 +325,7 @@ TEST(DropHistoryList, OwnerIsToldOfSelectionChangesAndOpenRequests) {
   // Enter and double-click open the selection; Enter never presses the dialog's default button,
   // whether the message loop walks the windows or hands keys straight to the dialog.
   ::SetFocus(panel.m_list.GetSafeHwnd());
-  framework_test::PostKey(panel.m_list.GetSafeHwnd(), VK_RETURN);
+  testsupport::PostKey(panel.m_list.GetSafeHwnd(), VK_RETURN);
   EXPECT_EQ(panel.TakeNotifications(), std::vector<WPARAM>{HistoryOpenSelection});
   MSG enter{panel.m_list.GetSafeHwnd(), WM_KEYDOWN, VK_RETURN, 1, ::GetTickCount(), {}};
   EXPECT_TRUE(::IsDialogMessageW(panel.GetSafeHwnd(), &enter));
@@ -342,7 +342,7 @@ TEST(DropHistoryList, OwnerIsToldOfSelectionChangesAndOpenRequests) {
   panel.Select(-1);
   EXPECT_EQ(panel.TakeNotifications(), std::vector<WPARAM>{HistorySelectionChanged});
   EXPECT_FALSE(panel.m_list.GetSelectedEntry(nullptr, nullptr, nullptr, nullptr, nullptr));
-  framework_test::PostKey(panel.m_list.GetSafeHwnd(), VK_RETURN);
+  testsupport::PostKey(panel.m_list.GetSafeHwnd(), VK_RETURN);
   ::SendMessageW(panel.m_list.GetSafeHwnd(), WM_KEYDOWN, VK_RETURN, 1);
   EXPECT_TRUE(::IsDialogMessageW(panel.GetSafeHwnd(), &enter));
   const POINT below{20, 400};

@@ -2,11 +2,11 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
-#include <shellapi.h>
 
 #include <string>
 #include <vector>
 
+#include "TempFolder.h"
 #include "core/AppSettings.h"
 
 namespace {
@@ -41,23 +41,11 @@ private:
 class VideoFolderNamingTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    m_strFolder = std::wstring(temp) + L"plover-naming-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                  std::to_wstring(++s_nFolders) + L"\\";
-    ASSERT_TRUE(CreateDirectoryW(m_strFolder.c_str(), nullptr));
+    m_strFolder = testsupport::MakeTempFolder();
     m_settings.SetRecordFolder(m_strFolder);
     m_settings.SetNewFolderCreate(0);
   }
-  void TearDown() override {
-    std::wstring from = m_strFolder.substr(0, m_strFolder.size() - 1);
-    from.push_back(L'\0');
-    SHFILEOPSTRUCTW op = {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NO_UI;
-    SHFileOperationW(&op);
-  }
+  void TearDown() override { testsupport::RemoveFolderTree(m_strFolder); }
 
   void Touch(const std::wstring& relativePath) {
     HANDLE hFile = CreateFileW((m_strFolder + relativePath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -66,12 +54,9 @@ protected:
     CloseHandle(hFile);
   }
 
-  static int s_nFolders;
   std::wstring m_strFolder;
   SettingsOnFixedDate m_settings;
 };
-
-int VideoFolderNamingTest::s_nFolders = 0;
 
 TEST_F(VideoFolderNamingTest, AnEmptyFolderStartsAtNumberOne) {
   m_settings.SetNextSerialNumber(57);

@@ -22,7 +22,7 @@ constexpr COLORREF kGrey = RGB(128, 128, 128);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr int kBitmapWidth = 12;
 
-using DrawSurface = framework_test::DrawSurface;
+using DrawSurface = testsupport::DrawSurface;
 
 TEST(BitmapButton, StateChoosesPressedThenFocusedThenDisabledThenNormal) {
   framework::BitmapButton button;
@@ -94,7 +94,7 @@ TEST(BitmapButton, HotBitmapShowsWhileTheMouseIsOverTheButtonAndGoesWhenItLeaves
   ASSERT_TRUE(button.SubclassDlgItem(IDC_TEST_BUTTON, dialog.GetSafeHwnd()));
   ASSERT_TRUE(button.LoadBitmaps(IDB_TEST_RED, IDB_TEST_GREEN));
   HWND window = button.GetSafeHwnd();
-  ASSERT_TRUE(framework_test::PointMouseAt(window, POINT{3, 3})) << "another window covers the button";
+  ASSERT_TRUE(testsupport::PointMouseAt(window, POINT{3, 3})) << "another window covers the button";
   ::SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
   EXPECT_FALSE(button.IsHovering()) << "without a hot bitmap there is no hover";
 
@@ -109,12 +109,12 @@ TEST(BitmapButton, HotBitmapShowsWhileTheMouseIsOverTheButtonAndGoesWhenItLeaves
 
   // The mouse leaves without another move over the button: the system's leave notice ends it.
   ::SetCursorPos(1000, 700);
-  EXPECT_TRUE(framework_test::PumpUntil([&] { return !button.IsHovering(); }, 10000));
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return !button.IsHovering(); }, 10000));
   surface.Draw(button, 0);
   EXPECT_EQ(surface.At(1, 1), kRed);
 
   // A move seen over another window ends it too.
-  ASSERT_TRUE(framework_test::PointMouseAt(window, POINT{3, 3}));
+  ASSERT_TRUE(testsupport::PointMouseAt(window, POINT{3, 3}));
   ::SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
   ASSERT_TRUE(button.IsHovering());
   ::SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(-200, -200));
@@ -224,7 +224,7 @@ TEST_F(ToolTipTest, TrackingTipAppearsWherePlacedAndGoesWhenDeactivated) {
   m_tip.UpdateTipText(owner, L"バルーン");
   m_tip.TrackPosition(220, 140);
   m_tip.TrackActivate(owner, true);
-  EXPECT_TRUE(framework_test::PumpUntil([&] { return ::IsWindowVisible(m_tip.GetSafeHwnd()) != FALSE; }, 1000));
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return ::IsWindowVisible(m_tip.GetSafeHwnd()) != FALSE; }, 1000));
   RECT rect{};
   ::GetWindowRect(m_tip.GetSafeHwnd(), &rect);
   // The control may shift the window by its frame.
@@ -262,7 +262,7 @@ TEST_F(ToolTipTest, RelayedMouseMoveOverAToolShowsItsTip) {
   m_tip.RelayEvent(&move);
   // The tip is shown, or not, when its delay timer fires; that moment is waited for, however
   // late a loaded machine brings it (the limit only keeps a broken control from hanging).
-  ASSERT_TRUE(framework_test::PumpUntil([&] { return m_tip.m_nDecisions > 0; }, 60000));
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return m_tip.m_nDecisions > 0; }, 60000));
   EXPECT_TRUE(::IsWindowVisible(m_tip.GetSafeHwnd()));
   // Keyboard messages are not the tooltip's business and must not disturb it.
   MSG key{edit, WM_KEYDOWN, 'A', 0, ::GetTickCount(), centre};

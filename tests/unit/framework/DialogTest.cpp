@@ -138,7 +138,7 @@ class PlainDialog : public framework::Dialog {
  public:
   PlainDialog() : Dialog(IDD_TEST_MODAL) {}
   BOOL OnInitDialog() override {
-    framework_test::PostKey(GetDlgItem(IDC_TEST_EDIT), VK_ESCAPE);
+    testsupport::PostKey(GetDlgItem(IDC_TEST_EDIT), VK_ESCAPE);
     return TRUE;
   }
 };
@@ -165,8 +165,8 @@ class SwallowingDialog : public framework::Dialog {
   BOOL OnInitDialog() override {
     HWND edit = GetDlgItem(IDC_TEST_EDIT);
     ::SetFocus(edit);
-    framework_test::PostKey(edit, VK_ESCAPE);
-    framework_test::PostKey(edit, VK_RETURN);
+    testsupport::PostKey(edit, VK_ESCAPE);
+    testsupport::PostKey(edit, VK_RETURN);
     ::PostMessageW(m_hWnd, kEndMessage, 0, 0);
     return FALSE;
   }
@@ -250,8 +250,8 @@ class HostDialog : public framework::Dialog {
     m_bControlParent = (::GetWindowLongPtrW(m_panel.GetSafeHwnd(), GWL_EXSTYLE) & WS_EX_CONTROLPARENT) != 0;
     HWND panelEdit = m_panel.GetDlgItem(IDC_TEST_PANEL_EDIT);
     ::SetFocus(panelEdit);
-    framework_test::PostKey(panelEdit, VK_F5);
-    framework_test::PostKey(panelEdit, VK_ESCAPE);
+    testsupport::PostKey(panelEdit, VK_F5);
+    testsupport::PostKey(panelEdit, VK_ESCAPE);
     return FALSE;
   }
   BOOL PreTranslateMessage(MSG* msg) override {
@@ -287,8 +287,8 @@ class KeyPostingDialog : public framework::Dialog {
  public:
   explicit KeyPostingDialog(framework::Window* owner) : Dialog(IDD_TEST_MODAL, owner) {}
   BOOL OnInitDialog() override {
-    framework_test::PostKey(GetDlgItem(IDC_TEST_EDIT), 'A');
-    framework_test::PostKey(GetDlgItem(IDC_TEST_EDIT), VK_ESCAPE);
+    testsupport::PostKey(GetDlgItem(IDC_TEST_EDIT), 'A');
+    testsupport::PostKey(GetDlgItem(IDC_TEST_EDIT), VK_ESCAPE);
     return TRUE;
   }
 };

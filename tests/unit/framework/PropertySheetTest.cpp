@@ -124,7 +124,7 @@ TEST_F(PropertySheetTest, EscapeInAPageCancelsTheSheetThroughTheFrameworkLoop) {
       [&] {
         HWND edit = m_one.GetDlgItem(IDC_TEST_EDIT);
         ::SetFocus(edit);
-        framework_test::PostKey(edit, VK_ESCAPE);
+        testsupport::PostKey(edit, VK_ESCAPE);
       },
   };
   EXPECT_EQ(m_sheet.DoModal(), IDCANCEL);

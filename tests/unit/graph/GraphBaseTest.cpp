@@ -4,25 +4,17 @@
 #include "devices/Bus.h"
 #include "devices/Faces.h"
 
+#include "MessagePump.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 
 using namespace media;
 
 namespace {
 
-bool PumpUntil(const std::function<bool()>& fnDone, int nMs) {
-    const DWORD dwEnd = ::GetTickCount() + static_cast<DWORD>(nMs);
-    for (;;) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-        if (fnDone()) return true;
-        if (static_cast<LONG>(::GetTickCount() - dwEnd) >= 0) return false;
-        ::Sleep(5);
-    }
-}
+using testsupport::PumpUntil;
 
 // The camcorder's DV filter on a fresh simulated bus of the given system.
 MediaPtr<IBaseFilter> MakeMsdv(devices::VideoSystem system) {

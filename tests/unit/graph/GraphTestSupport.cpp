@@ -1,5 +1,7 @@
 #include "GraphTestSupport.h"
 
+#include "CamcorderFilter.h"
+
 #include "avi/AviWriter.h"
 #include "avi/FileIo.h"
 #include "dv/Pattern.h"
@@ -9,17 +11,6 @@
 #include <utility>
 
 namespace graphtest {
-
-bool PumpUntil(const std::function<bool()>& fnDone, int nMs) {
-    const DWORD dwEnd = ::GetTickCount() + static_cast<DWORD>(nMs);
-    for (;;) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-        if (fnDone()) return true;
-        if (static_cast<LONG>(::GetTickCount() - dwEnd) >= 0) return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-}
 
 static std::vector<uint8_t> EncodedPattern(bool b625) {
     dv::PatternSettings settings;
@@ -98,24 +89,8 @@ TestHost::~TestHost() {
 
 // Like the program's DV manager, the host hands every graph the one filter object of the camcorder.
 devices::ComPtr<devices::IBaseFilter> TestHost::GetDVFilter() {
-    if (!m_spDVFilter) m_spDVFilter = FindDVFilter();
+    if (!m_spDVFilter) m_spDVFilter = testsupport::FindCamcorderFilter();
     return m_spDVFilter;
-}
-
-devices::ComPtr<devices::IBaseFilter> TestHost::FindDVFilter() {
-    devices::ComPtr<devices::ICreateDevEnum> spDevEnum;
-    devices::CoCreateInstance(devices::ClsidSystemDeviceEnum, nullptr, CLSCTX_ALL, devices::IID_ICreateDevEnum, spDevEnum.AsVoid());
-    devices::ComPtr<devices::IEnumMoniker> spEnum;
-    devices::ComPtr<devices::IBaseFilter> spFilter;
-    if (!spDevEnum || spDevEnum->CreateClassEnumerator(devices::KsCategoryCapture, &spEnum, 0) != S_OK) return spFilter;
-    for (devices::ComPtr<devices::IMoniker> spMoniker; !spFilter && spEnum->Next(1, &spMoniker, nullptr) == S_OK;) {
-        devices::ComPtr<devices::IBaseFilter> spCandidate;
-        spMoniker->BindToObject(nullptr, nullptr, devices::IID_IBaseFilter, spCandidate.AsVoid());
-        WCHAR szName[64] = {};
-        if (spCandidate && SUCCEEDED(spCandidate->QueryFriendlyName(szName, 64)) && std::wstring(szName) == L"Microsoft DV Camera and VCR")
-            spFilter = spCandidate;
-    }
-    return spFilter;
 }
 
 int TestHost::Count(int nCode) const {
@@ -129,25 +104,6 @@ std::vector<std::pair<int, LPARAM>> TestHost::TakePosted() {
     MSG msg;
     while (::PeekMessageW(&msg, m_hWnd, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
     return std::exchange(m_vecPosted, {});
-}
-
-TempFolder::TempFolder() {
-    wchar_t szTemp[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, szTemp);
-    m_strPath = std::wstring(szTemp) + L"plover_graph_" + std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(::GetTickCount());
-    ::CreateDirectoryW(m_strPath.c_str(), nullptr);
-}
-
-TempFolder::~TempFolder() {
-    WIN32_FIND_DATAW data;
-    const HANDLE hFind = ::FindFirstFileW((m_strPath + L"\\*").c_str(), &data);
-    if (hFind != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ::DeleteFileW((m_strPath + L"\\" + data.cFileName).c_str());
-        } while (::FindNextFileW(hFind, &data));
-        ::FindClose(hFind);
-    }
-    ::RemoveDirectoryW(m_strPath.c_str());
 }
 
 PreviewHost::PreviewHost() {

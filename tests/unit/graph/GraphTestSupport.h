@@ -8,13 +8,17 @@
 #include "devices/DVStreamSource.h"
 #include "devices/Faces.h"
 
+#include "MessagePump.h"
+#include "TempFolder.h"
+
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace graphtest {
 
-bool PumpUntil(const std::function<bool()>& fnDone, int nMs);
+using testsupport::PumpUntil;
+using testsupport::TempFolder;
 
 // The first camcorder of a fresh bus, DV frames made by the codec (one encoded picture a system).
 void ResetBus(devices::VideoSystem system);
@@ -42,7 +46,6 @@ public:
     std::vector<std::pair<int, LPARAM>> m_vecPosted;
 
 private:
-    devices::ComPtr<devices::IBaseFilter> FindDVFilter();
     devices::ComPtr<devices::IBaseFilter> m_spDVFilter;
 };
 
@@ -69,17 +72,6 @@ public:
     std::wstring m_strLastRoot;
     std::wstring m_strLastFolder;
     std::wstring m_strLastFile;
-};
-
-// A folder under the temporary folder, removed with its files.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    std::wstring Path(const wchar_t* pszName) const { return m_strPath + L"\\" + pszName; }
-
-private:
-    std::wstring m_strPath;
 };
 
 // The panel's preview control: a static child of a shown top-level window.

@@ -2,6 +2,7 @@
 // splitter's output (first channel pair of 12-bit four-channel sound, conversion when the frames
 // change rate within a run, silence for lost frames), and Type 2 captures from the simulated
 // camcorder whose audio stream has the camcorder's rate and each frame's sample count.
+#include "CamcorderFilter.h"
 #include "MediaTestSupport.h"
 #include "RateConverter.h"
 
@@ -28,13 +29,6 @@ namespace {
 
 constexpr double Pi = 3.14159265358979323846;
 
-template <typename T>
-ComPtr<IBaseFilter> Own(T* pFilter) {
-    ComPtr<IBaseFilter> sp(static_cast<IBaseFilter*>(pFilter));
-    pFilter->Release();
-    return sp;
-}
-
 // A sink that keeps every buffer it receives.
 class BufferSink final : public FilterBase {
 public:
@@ -57,16 +51,6 @@ private:
     std::mutex m_mtx;
     std::vector<std::vector<int16_t>> m_vecBuffers;
 };
-
-std::vector<uint8_t> PatternFrameOf(bool b625, dv::AudioMode mode, uint64_t nFrame) {
-    dv::PatternSettings settings;
-    settings.system = b625 ? dv::System::System625_50 : dv::System::System525_60;
-    settings.audioMode = mode;
-    dv::PatternGenerator generator(settings);
-    std::vector<uint8_t> vecFrame(dv::FrameSize(settings.system));
-    EXPECT_EQ(dv::Result::Ok, generator.MakeFrame(nFrame, vecFrame));
-    return vecFrame;
-}
 
 TEST(DVAudioTypes, InterleavedDVNamesTheRateOfItsSound) {
     for (DWORD nRate : {48000u, 44100u, 32000u}) {
@@ -158,7 +142,7 @@ TEST_F(SplitterAudio, FourChannel12BitSoundComesOutAsItsFirstPairAt32k) {
     EXPECT_EQ(2, m_pSink->Connected().WaveFormat()->nChannels);
     std::vector<dv::AudioFrame> vecExpected;
     for (uint64_t n = 0; n < 3; ++n) {
-        const auto vecFrame = PatternFrameOf(false, dv::AudioMode::FourChannel32k12, n);
+        const auto vecFrame = MakeDVFrame(false, n, false, dv::AudioMode::FourChannel32k12);
         dv::AudioFrame audio;
         ASSERT_EQ(dv::Result::Ok, dv::ExtractAudio(vecFrame, audio));
         ASSERT_EQ(4, audio.nChannels);
@@ -180,7 +164,7 @@ TEST_F(SplitterAudio, FourChannel12BitSoundComesOutAsItsFirstPairAt32k) {
 TEST_F(SplitterAudio, WithoutARateInTheTypeTheSoundIs48kAsBefore) {
     Build(true, 0);
     EXPECT_EQ(48000u, ConnectedRate());
-    Push(PatternFrameOf(true, dv::AudioMode::Stereo48k, 0), 0, true);
+    Push(MakeDVFrame(true, 0, false, dv::AudioMode::Stereo48k), 0, true);
     const auto buffers = m_pSink->Buffers();
     ASSERT_EQ(1u, buffers.size());
     EXPECT_EQ(1920u * 2, buffers[0].size());
@@ -189,10 +173,10 @@ TEST_F(SplitterAudio, WithoutARateInTheTypeTheSoundIs48kAsBefore) {
 TEST_F(SplitterAudio, FramesOfAnotherRateWithinARunKeepTheConnectedRate) {
     // Connected at 48 kHz; the camcorder switches to 32 kHz after two frames and to 44.1 kHz after four.
     Build(true, 48000);
-    Push(PatternFrameOf(true, dv::AudioMode::Stereo48k, 0), 0, true);
-    Push(PatternFrameOf(true, dv::AudioMode::Stereo48k, 1), 1);
-    for (int64_t n = 2; n < 4; ++n) Push(PatternFrameOf(true, dv::AudioMode::FourChannel32k12, static_cast<uint64_t>(n)), n);
-    for (int64_t n = 4; n < 6; ++n) Push(PatternFrameOf(true, dv::AudioMode::Stereo44k1, static_cast<uint64_t>(n)), n);
+    Push(MakeDVFrame(true, 0, false, dv::AudioMode::Stereo48k), 0, true);
+    Push(MakeDVFrame(true, 1, false, dv::AudioMode::Stereo48k), 1);
+    for (int64_t n = 2; n < 4; ++n) Push(MakeDVFrame(true, static_cast<uint64_t>(n), false, dv::AudioMode::FourChannel32k12), n);
+    for (int64_t n = 4; n < 6; ++n) Push(MakeDVFrame(true, static_cast<uint64_t>(n), false, dv::AudioMode::Stereo44k1), n);
     const auto buffers = m_pSink->Buffers();
     ASSERT_EQ(6u, buffers.size());
     size_t nTotal = 0;
@@ -208,7 +192,7 @@ TEST_F(SplitterAudio, FramesOfAnotherRateWithinARunKeepTheConnectedRate) {
 
 TEST_F(SplitterAudio, LostFramesGiveSilenceOfTheirLengthButARestartDoesNot) {
     Build(false, 48000);
-    const auto vecFrame = PatternFrameOf(false, dv::AudioMode::Stereo48k, 1);
+    const auto vecFrame = MakeDVFrame(false, 1, false, dv::AudioMode::Stereo48k);
     Push(vecFrame, 10, true);
     Push(vecFrame, 13);        // 11 and 12 were lost on the bus
     Push(vecFrame, 500, true);  // a new run after a pause
@@ -225,7 +209,7 @@ TEST_F(SplitterAudio, LostFramesGiveSilenceOfTheirLengthButARestartDoesNot) {
 TEST(Type1FileAudio, TheSplitterOfAType1FileGivesTheRateItsDVInfoNames) {
     TempFolder folder;
     const std::wstring strPath = folder.Path(L"type1-32k.avi");
-    const auto vecFrame = PatternFrameOf(true, dv::AudioMode::FourChannel32k12, 0);
+    const auto vecFrame = MakeDVFrame(true, 0, false, dv::AudioMode::FourChannel32k12);
     {
         media::Win32File file;
         ASSERT_EQ(S_OK, file.OpenForWriting(strPath, true));
@@ -274,7 +258,7 @@ bool CachedFrame(const devices::DVFrameRequest& request, uint8_t* pFrame, size_t
     auto it = s_frames.find(key);
     if (it == s_frames.end()) {
         const auto mode = request.bAudio32k12 ? dv::AudioMode::FourChannel32k12 : dv::AudioMode::Stereo48k;
-        it = s_frames.emplace(key, PatternFrameOf(request.b625Lines, mode, request.nFrameNumber % Cycle)).first;
+        it = s_frames.emplace(key, MakeDVFrame(request.b625Lines, request.nFrameNumber % Cycle, false, mode)).first;
     }
     if (it->second.size() != nBytes) return false;
     std::copy(it->second.begin(), it->second.end(), pFrame);
@@ -325,20 +309,9 @@ protected:
         devices::SetDVFrameMaker(nullptr);
     }
 
-    static ComPtr<devices::IBaseFilter> FirstDVFilter() {
-        ComPtr<devices::ICreateDevEnum> spDevEnum;
-        devices::CoCreateInstance(devices::ClsidSystemDeviceEnum, nullptr, CLSCTX_ALL, devices::IID_ICreateDevEnum, spDevEnum.AsVoid());
-        ComPtr<devices::IEnumMoniker> spEnum;
-        ComPtr<devices::IMoniker> spMoniker;
-        ComPtr<devices::IBaseFilter> spFilter;
-        if (spDevEnum && spDevEnum->CreateClassEnumerator(devices::KsCategoryCapture, &spEnum, 0) == S_OK && spEnum->Next(1, &spMoniker, nullptr) == S_OK)
-            spMoniker->BindToObject(nullptr, nullptr, devices::IID_IBaseFilter, spFilter.AsVoid());
-        return spFilter;
-    }
-
     // MSDV out 1 → Smart Tee → Dv Splitter Capture → Avi Mux (video and audio) → File Writer.
     void BuildType2(const std::wstring& strPath) {
-        auto spDevice = FirstDVFilter();
+        auto spDevice = testsupport::FindCamcorderFilter();
         ASSERT_TRUE(spDevice);
         m_spGraph = NewGraph();
         ComPtr<IBaseFilter> spMsdv;

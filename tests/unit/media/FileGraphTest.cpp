@@ -1,6 +1,7 @@
 // Files through the engine: recording from the simulated camcorder and from a pushed stream into
 // Type 1 and Type 2 files with their drops, playing files back with seeking and completion, the
 // DV decoder's sizes, the DV muxer, and the media detector's streams and pictures.
+#include "CamcorderFilter.h"
 #include "MediaTestSupport.h"
 
 #include "avi/AviParser.h"
@@ -20,13 +21,6 @@ using namespace media;
 using namespace std::chrono_literals;
 
 namespace {
-
-template <typename T>
-ComPtr<IBaseFilter> Own(T* pFilter) {
-    ComPtr<IBaseFilter> sp(static_cast<IBaseFilter*>(pFilter));
-    pFilter->Release();
-    return sp;
-}
 
 // The video window is painted only while it is shown, as the program shows it.
 void ShowVideo(IGraphBuilder* pGraph) {
@@ -136,26 +130,10 @@ protected:
         devices::Bus::Get().Reset(scenario);
         devices::Bus::Get().SetTickSource(nullptr);
         devices::SetDVFrameMaker(PatternFrame);
-        m_spDevice = FirstDVFilter();
+        m_spDevice = testsupport::FindCamcorderFilter();
         ASSERT_TRUE(m_spDevice);
     }
     void TearDown() override { devices::SetDVFrameMaker(nullptr); }
-
-    static ComPtr<devices::IBaseFilter> FirstDVFilter() {
-        ComPtr<devices::ICreateDevEnum> spDevEnum;
-        devices::CoCreateInstance(devices::ClsidSystemDeviceEnum, nullptr, CLSCTX_ALL, devices::IID_ICreateDevEnum, spDevEnum.AsVoid());
-        ComPtr<devices::IEnumMoniker> spEnum;
-        ComPtr<devices::IBaseFilter> spFilter;
-        if (!spDevEnum || spDevEnum->CreateClassEnumerator(devices::KsCategoryCapture, &spEnum, 0) != S_OK) return spFilter;
-        for (ComPtr<devices::IMoniker> spMoniker; !spFilter && spEnum->Next(1, &spMoniker, nullptr) == S_OK;) {
-            ComPtr<devices::IBaseFilter> spCandidate;
-            spMoniker->BindToObject(nullptr, nullptr, devices::IID_IBaseFilter, spCandidate.AsVoid());
-            WCHAR szName[64] = {};
-            if (spCandidate && SUCCEEDED(spCandidate->QueryFriendlyName(szName, 64)) && std::wstring(szName) == L"Microsoft DV Camera and VCR")
-                spFilter = spCandidate;
-        }
-        return spFilter;
-    }
 
     // MSDV out 1 → Smart Tee; capture output to the AVI mux (through a DV splitter for Type 2).
     void BuildCapture(int nType, const std::wstring& strPath) {

@@ -4,10 +4,11 @@
 
 namespace mediatest {
 
-std::vector<uint8_t> MakeDVFrame(bool b625, uint64_t nFrame, bool bWide) {
+std::vector<uint8_t> MakeDVFrame(bool b625, uint64_t nFrame, bool bWide, dv::AudioMode audioMode) {
     dv::PatternSettings settings;
     settings.system = b625 ? dv::System::System625_50 : dv::System::System525_60;
     settings.bWideScreen = bWide;
+    settings.audioMode = audioMode;
     dv::PatternGenerator generator(settings);
     std::vector<uint8_t> vecFrame(dv::FrameSize(settings.system));
     EXPECT_EQ(dv::Result::Ok, generator.MakeFrame(nFrame, vecFrame));
@@ -36,43 +37,6 @@ void WriteTestAvi(const std::wstring& strPath, int nType, bool b625, uint32_t nF
         }
     }
     ASSERT_EQ(avi::AviResult::Ok, writer.Finish());
-}
-
-bool PumpUntil(const std::function<bool()>& fnDone, std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        if (fnDone()) return true;
-        if (std::chrono::steady_clock::now() >= end) return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-}
-
-void PumpFor(std::chrono::milliseconds time) {
-    PumpUntil([] { return false; }, time);
-}
-
-TempFolder::TempFolder() {
-    wchar_t szTemp[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, szTemp);
-    m_strPath = std::wstring(szTemp) + L"plover_media_" + std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(::GetTickCount());
-    ::CreateDirectoryW(m_strPath.c_str(), nullptr);
-}
-
-TempFolder::~TempFolder() {
-    WIN32_FIND_DATAW data;
-    const HANDLE hFind = ::FindFirstFileW((m_strPath + L"\\*").c_str(), &data);
-    if (hFind != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ::DeleteFileW((m_strPath + L"\\" + data.cFileName).c_str());
-        } while (::FindNextFileW(hFind, &data));
-        ::FindClose(hFind);
-    }
-    ::RemoveDirectoryW(m_strPath.c_str());
 }
 
 ComPtr<media::IGraphBuilder> NewGraph() {

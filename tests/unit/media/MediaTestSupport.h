@@ -9,6 +9,9 @@
 #include "devices/ComPtr.h"
 #include "dv/Pattern.h"
 
+#include "MessagePump.h"
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -103,25 +106,23 @@ private:
 };
 
 // One frame of the moving colour bars with its tone (frame n of a recording of that system).
-std::vector<uint8_t> MakeDVFrame(bool b625, uint64_t nFrame = 0, bool bWide = false);
+std::vector<uint8_t> MakeDVFrame(bool b625, uint64_t nFrame = 0, bool bWide = false,
+                                 dv::AudioMode audioMode = dv::AudioMode::Stereo48k);
+
+// A filter made with new, held by a smart pointer that owns its one reference.
+template <typename T>
+ComPtr<media::IBaseFilter> Own(T* pFilter) {
+    ComPtr<media::IBaseFilter> sp(static_cast<media::IBaseFilter*>(pFilter));
+    pFilter->Release();
+    return sp;
+}
 
 // A Type 1 or Type 2 file of nFrames frames, those in vecDropped written as dropped entries.
 void WriteTestAvi(const std::wstring& strPath, int nType, bool b625, uint32_t nFrames, const std::vector<uint32_t>& vecDropped = {});
 
-// Processes window messages until the condition holds or the time is up; the condition's value.
-bool PumpUntil(const std::function<bool()>& fnDone, std::chrono::milliseconds timeout);
-void PumpFor(std::chrono::milliseconds time);
-
-// A folder of its own under the temporary folder, removed with its files at the end.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    std::wstring Path(const wchar_t* pszName) const { return m_strPath + L"\\" + pszName; }
-
-private:
-    std::wstring m_strPath;
-};
+using testsupport::PumpFor;
+using testsupport::PumpUntil;
+using testsupport::TempFolder;
 
 // Graph building shorthand.
 ComPtr<media::IGraphBuilder> NewGraph();

@@ -9,13 +9,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-template <typename T>
-ComPtr<IBaseFilter> Own(T* pFilter) {
-    ComPtr<IBaseFilter> sp(static_cast<IBaseFilter*>(pFilter));
-    pFilter->Release();
-    return sp;
-}
-
 class GrabberCallback final : public ISampleGrabberCB {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOTIMPL; }

@@ -8,6 +8,9 @@
 #ifndef RC_INVOKED
 #include <windows.h>
 
+#include "MessagePump.h"
+#include "TempFolder.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -39,19 +42,7 @@ std::vector<uint8_t> ReadBytes(const std::wstring& strPath);
 std::vector<uint8_t> MotionJpegAvi();
 void SetLastWriteTime(const std::wstring& strPath, const FILETIME& ft);
 
-// A folder under the temporary folder, removed with its files and sub-folders at the end.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::wstring& Path() const { return m_strPath; }
-  std::wstring Path(const std::wstring& strName) const { return m_strPath + L"\\" + strName; }
-
- private:
-  std::wstring m_strPath;
-};
+using testsupport::TempFolder;
 
 // A visible dialog holding the list control 1079 that the file list takes over; it keeps every
 // notification the list posts to it.
@@ -74,9 +65,10 @@ class HostDialog : public framework::Dialog {
   std::vector<std::pair<WPARAM, LPARAM>> m_vecNotifications;
 };
 
-// Pumps messages through the framework's translation until done() or the time is up.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 20000);
-void PumpFor(DWORD ms);
+// The time the thumbnails of a folder may take on a loaded machine.
+constexpr DWORD kThumbnailWaitMs = 20000;
+using testsupport::PumpFor;
+using testsupport::PumpUntil;
 
 // An extractor for the list's workers that counts the extractions running at once and in all,
 // and holds them while the gate is closed.

@@ -37,25 +37,6 @@ void PutLe32(std::vector<uint8_t>& b, uint32_t v) {
   for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
-void RemoveTree(const std::wstring& strFolder) {
-  WIN32_FIND_DATAW data;
-  const HANDLE hFind = ::FindFirstFileW((strFolder + L"\\*").c_str(), &data);
-  if (hFind != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring strName = data.cFileName;
-      if (strName == L"." || strName == L"..") continue;
-      const std::wstring strPath = strFolder + L"\\" + strName;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(strPath);
-      } else {
-        ::DeleteFileW(strPath.c_str());
-      }
-    } while (::FindNextFileW(hFind, &data));
-    ::FindClose(hFind);
-  }
-  ::RemoveDirectoryW(strFolder.c_str());
-}
-
 }  // namespace
 
 void WriteRecording(const std::wstring& strPath, const Recording& recording) {
@@ -122,18 +103,6 @@ void SetLastWriteTime(const std::wstring& strPath, const FILETIME& ft) {
   ::CloseHandle(hFile);
 }
 
-TempFolder::TempFolder() {
-  static int s_nFolders = 0;
-  wchar_t szTemp[MAX_PATH];
-  ::GetTempPathW(MAX_PATH, szTemp);
-  m_strPath = std::wstring(szTemp) + L"plover_filelist_" + std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(++s_nFolders);
-  if (!m_strPath.empty() && m_strPath.back() == L'\\') m_strPath.pop_back();
-  RemoveTree(m_strPath);
-  ::CreateDirectoryW(m_strPath.c_str(), nullptr);
-}
-
-TempFolder::~TempFolder() { RemoveTree(m_strPath); }
-
 HostDialog::~HostDialog() {
   if (m_hWnd != nullptr) DestroyWindow();
 }
@@ -172,27 +141,6 @@ bool HostDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
   m_vecNotifications.emplace_back(wParam, lParam);
   result = 0;
   return true;
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-  const DWORD dwStart = ::GetTickCount();
-  MSG msg;
-  while (!done()) {
-    if (::GetTickCount() - dwStart > timeoutMs) return false;
-    if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      framework::TranslateAndDispatch(msg);
-    } else {
-      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-  }
-  return true;
-}
-
-void PumpFor(DWORD ms) {
-  PumpUntil([] { return false; }, ms);
-  // A busy machine may end the time before the queue is empty; what is queued is handled still.
-  MSG msg;
-  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) framework::TranslateAndDispatch(msg);
 }
 
 std::atomic<int> ExtractionCounter::nRunning{0};

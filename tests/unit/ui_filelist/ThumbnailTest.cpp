@@ -50,7 +50,7 @@ TEST_F(ThumbnailTest, WideFilesAreLetterboxed24pFilesBadgedAndUnreadableOnesShow
   List().SetFolder(m_folder.Path());
   ASSERT_EQ(4, List().GetItemCount());
   for (int n = 0; n < 4; ++n) EXPECT_EQ(ExtractListView::kPendingImage, List().GetItemImage(n));
-  ASSERT_TRUE(PumpUntil([&] { return AllDone(List()); }));
+  ASSERT_TRUE(PumpUntil([&] { return AllDone(List()); }, kThumbnailWaitMs));
 
   const int nWidth = List().GetThumbnailWidth();
   const int nHeight = List().GetThumbnailHeight();
@@ -110,7 +110,7 @@ TEST_F(ThumbnailTest, NoMoreThanThreeExtractionsRunAndResortingTakesThemFromTheC
   ASSERT_EQ(kFiles - 1, List().GetItemCount());
 
   ExtractionCounter::OpenGate();
-  ASSERT_TRUE(PumpUntil([&] { return AllDone(List()) && List().GetWorkerCount() == 0; }));
+  ASSERT_TRUE(PumpUntil([&] { return AllDone(List()) && List().GetWorkerCount() == 0; }, kThumbnailWaitMs));
   PumpFor(200);
   EXPECT_EQ(3, ExtractionCounter::nPeak.load());
   EXPECT_EQ(kFiles, ExtractionCounter::nTotal.load());
@@ -128,7 +128,7 @@ TEST_F(ThumbnailTest, AReplacedFileGetsANewThumbnailOnlyWhenItsSizeChanged) {
   const std::wstring strPath = m_folder.Path(L"scene.avi");
   WriteRecording(strPath, Recording{});
   List().SetFolder(m_folder.Path());
-  ASSERT_TRUE(PumpUntil([&] { return AllDone(List()); }));
+  ASSERT_TRUE(PumpUntil([&] { return AllDone(List()); }, kThumbnailWaitMs));
   ASSERT_EQ(1, ExtractionCounter::nTotal.load());
   const int nWidth = List().GetThumbnailWidth();
 
@@ -142,7 +142,7 @@ TEST_F(ThumbnailTest, AReplacedFileGetsANewThumbnailOnlyWhenItsSizeChanged) {
   WriteRecording(strPath, Recording{false, true, 60, 1, 2});
   List().SetFolder(m_folder.Path());
   EXPECT_EQ(ExtractListView::StatePending, List().GetThumbnailState(0));
-  ASSERT_TRUE(PumpUntil([&] { return AllDone(List()); }));
+  ASSERT_TRUE(PumpUntil([&] { return AllDone(List()); }, kThumbnailWaitMs));
   EXPECT_EQ(2, ExtractionCounter::nTotal.load());
   EXPECT_LE(RowBrightness(ImagePixels(List(), 0), nWidth, 0), Brightest(kLetterbox) + 3);
 }

@@ -1,38 +1,20 @@
 #include "MainWindowTestSupport.h"
 
-#include <shlwapi.h>
-
 #include "app/SplashWindow.h"
 #include "devices/Bus.h"
-#include "framework/MessageLoop.h"
 #include "resource.h"
 
 namespace {
 
 std::function<bool()> g_fnModalStep;
 
-// Under Wine on an X display without a window manager, every top-level window that is hidden or
-// destroyed waits two seconds for a window manager that never answers; windows the X driver does
-// not hand to one skip that wait. Written before the first window and before the registry is
-// redirected, for this test program only.
-class UnmanagedWindowsEnvironment : public ::testing::Environment {
+// The splash window is off for the whole program, before the first window. (The message pump
+// of the test-support library leaves this program's windows unmanaged by the X driver.)
+class NoSplashEnvironment : public ::testing::Environment {
  public:
-  void SetUp() override {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    const std::wstring key = std::wstring(L"Software\\Wine\\AppDefaults\\") + ::PathFindFileNameW(path) + L"\\X11 Driver";
-    HKEY handle = nullptr;
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) ==
-        ERROR_SUCCESS) {
-      static const wchar_t kNo[] = L"N";
-      ::RegSetValueExW(handle, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(kNo), sizeof(kNo));
-      ::RegCloseKey(handle);
-    }
-    SplashWindow::EnableSplash(false);
-  }
+  void SetUp() override { SplashWindow::EnableSplash(false); }
 };
-[[maybe_unused]] ::testing::Environment* const g_unmanagedWindows =
-    ::testing::AddGlobalTestEnvironment(new UnmanagedWindowsEnvironment);
+[[maybe_unused]] ::testing::Environment* const g_noSplash = ::testing::AddGlobalTestEnvironment(new NoSplashEnvironment);
 
 std::wstring ClassNameOf(HWND window) {
   wchar_t name[64] = {};
@@ -41,27 +23,6 @@ std::wstring ClassNameOf(HWND window) {
 }
 
 }  // namespace
-
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-  const DWORD start = ::GetTickCount();
-  MSG msg;
-  while (!done()) {
-    if (::GetTickCount() - start > timeoutMs) return false;
-    if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      framework::TranslateAndDispatch(msg);
-    } else {
-      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-  }
-  return true;
-}
-
-void PumpPending() {
-  MSG msg;
-  for (int count = 0; count < 1000 && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++count) {
-    framework::TranslateAndDispatch(msg);
-  }
-}
 
 WhileModal::WhileModal(std::function<bool()> step) {
   g_fnModalStep = std::move(step);
@@ -106,37 +67,6 @@ std::wstring MessageBoxText(HWND box) {
     text += part;
   }
   return text;
-}
-
-std::wstring MakeTempFolder() {
-  wchar_t base[MAX_PATH] = {};
-  ::GetTempPathW(MAX_PATH, base);
-  for (int attempt = 0;; ++attempt) {
-    std::wstring path = std::wstring(base) + L"plover-main-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                        std::to_wstring(::GetTickCount()) + L"-" + std::to_wstring(attempt);
-    if (::CreateDirectoryW(path.c_str(), nullptr)) return path + L"\\";
-  }
-}
-
-void RemoveFolderTree(const std::wstring& folder) {
-  std::wstring root = folder;
-  if (!root.empty() && root.back() == L'\\') root.pop_back();
-  WIN32_FIND_DATAW data{};
-  HANDLE find = ::FindFirstFileW((root + L"\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring path = root + L"\\" + name;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveFolderTree(path);
-      } else {
-        ::DeleteFileW(path.c_str());
-      }
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
-  }
-  ::RemoveDirectoryW(root.c_str());
 }
 
 void MainWindowTest::SetUp() {

@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "DeviceTestSupport.h"
+#include "MessagePump.h"
 #include "RegistryOverride.h"
+#include "TempFolder.h"
 #include "app/RecorderApp.h"
 #include "ui/MainPanel.h"
 
@@ -30,10 +32,8 @@ class TestMainPanel : public MainPanel {
   }
 };
 
-// Pumps messages through the framework's translation until `done` holds or the time is up.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
-// Handles whatever is queued now.
-void PumpPending();
+using testsupport::PumpPending;
+using testsupport::PumpUntil;
 
 // Runs `step` every 30 ms from whatever message loop runs, until it returns true.
 class WhileModal {
@@ -53,8 +53,8 @@ std::vector<HWND> VisibleDialogs(HWND except);
 // The texts of a message box's static controls, joined.
 std::wstring MessageBoxText(HWND box);
 
-std::wstring MakeTempFolder();
-void RemoveFolderTree(const std::wstring& folder);
+using testsupport::MakeTempFolder;
+using testsupport::RemoveFolderTree;
 
 class MainWindowTest : public ::testing::Test {
  protected:

@@ -47,7 +47,7 @@ class LevelMeterTest : public ::testing::Test {
     ::SetWindowPos(m_meter.GetSafeHwnd(), nullptr, 0, 0, 129, 20, SWP_NOMOVE | SWP_NOZORDER);
     m_meter.Show(true);
     ::UpdateWindow(m_panel.GetSafeHwnd());
-    framework_test::PumpUntil([] { return false; }, 50);
+    testsupport::PumpUntil([] { return false; }, 50);
   }
   void TearDown() override { m_panel.DestroyWindow(); }
 

@@ -91,7 +91,7 @@ class PreviewOverlayTest : public ::testing::Test {
   // A pixel of the panel on screen, in the preview's coordinates.
   COLORREF ScreenPixel(int x, int y) {
     ::UpdateWindow(m_panel.GetSafeHwnd());
-    framework_test::PumpUntil([] { return false; }, 30);
+    testsupport::PumpUntil([] { return false; }, 30);
     POINT at{x, y};
     ::MapWindowPoints(m_hPreview, m_panel.GetSafeHwnd(), &at, 1);
     framework::WindowDC dc(m_panel.GetSafeHwnd());

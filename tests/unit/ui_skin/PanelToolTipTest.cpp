@@ -123,8 +123,8 @@ TEST_F(PanelToolTipTest, TabbingAwayAndTypingHideTheBalloonThroughTheMessageLoop
   Show(kInfoIcon | PanelToolTip::kHideOnFocusChange);
   ASSERT_TRUE(Shown());
   // The panel's message handling sees the focus leave the edit.
-  framework_test::PostKey(Edit(), VK_TAB);
-  EXPECT_TRUE(framework_test::PumpUntil([&] { return !Shown(); }, 2000));
+  testsupport::PostKey(Edit(), VK_TAB);
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return !Shown(); }, 2000));
   EXPECT_NE(::GetFocus(), Edit());
 
   ::SetFocus(Edit());

@@ -26,7 +26,7 @@ const SkinLayoutRecord kButtons[] = {
 };
 
 // A white surface the size of a button; Draw tells the colour the state left inside.
-class Surface : public framework_test::DrawSurface {
+class Surface : public testsupport::DrawSurface {
  public:
   Surface() : DrawSurface(40, 20) {}
   COLORREF Draw(SkinButton& button, UINT state) {
@@ -50,7 +50,7 @@ class SkinButtonTest : public ::testing::Test {
   }
   // Puts the mouse over a button and tells the button, as the system does.
   void HoverOver(SkinButton& button, WPARAM keys = 0) {
-    ASSERT_TRUE(framework_test::PointMouseAt(button.GetSafeHwnd(), POINT{5, 5})) << "another window covers the button";
+    ASSERT_TRUE(testsupport::PointMouseAt(button.GetSafeHwnd(), POINT{5, 5})) << "another window covers the button";
     ::SendMessageW(button.GetSafeHwnd(), WM_MOUSEMOVE, keys, MAKELPARAM(5, 5));
   }
 
@@ -99,7 +99,7 @@ TEST_F(SkinButtonTest, HotOnScreenWhileHoveredAndNotWhenPressStartedElsewhere) {
   skin_test::PaintNow(m_dialog.GetSafeHwnd());
   EXPECT_EQ(skin_test::PixelAt(m_button.GetSafeHwnd(), 20, 10), kHot);
   ::SetCursorPos(1000, 700);
-  EXPECT_TRUE(framework_test::PumpUntil([&] { return !m_button.IsHovering(); }, 10000)) << "mouse-leave ends it";
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return !m_button.IsHovering(); }, 10000)) << "mouse-leave ends it";
   skin_test::PaintNow(m_dialog.GetSafeHwnd());
   EXPECT_EQ(skin_test::PixelAt(m_button.GetSafeHwnd(), 20, 10), kNormal);
 }

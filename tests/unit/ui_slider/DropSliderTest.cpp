@@ -215,7 +215,7 @@ TEST_F(DropSliderTest, PaintsDropsScaleAndThumbAtTwoZoomLevels) {
 
   // A developer can look at the result: PLOVER_SLIDER_HOLD_MS keeps the window up that long.
   if (const char* hold = std::getenv("PLOVER_SLIDER_HOLD_MS")) {
-    framework_test::PumpUntil([] { return false; }, static_cast<DWORD>(std::atoi(hold)));
+    testsupport::PumpUntil([] { return false; }, static_cast<DWORD>(std::atoi(hold)));
   }
 }
 

@@ -47,7 +47,7 @@ void PlaceSlider(HWND slider, int x, int y, int width) {
 }
 
 void PumpPending() {
-  framework_test::PumpUntil([] { return false; }, 50);
+  testsupport::PumpUntil([] { return false; }, 50);
 }
 
 avitest::Bytes Make625File(size_t frames, const std::vector<size_t>& drops) {

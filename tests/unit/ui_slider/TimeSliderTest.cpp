@@ -254,7 +254,7 @@ TEST_F(TimeSliderTest, KeysMoveTheThumbWithinTheFileAndAskForZoomSteps) {
     SCOPED_TRACE(testing::Message() << "key " << row.nKey << " from frame " << row.nStartFrame);
     Load(1000, 2, 5);
     m_slider.SetPosition(row.nStartFrame, true);
-    framework_test::PostKey(m_slider, row.nKey);
+    testsupport::PostKey(m_slider, row.nKey);
     PumpPending();
     EXPECT_EQ(row.nCell, m_slider.GetCurrentCell());
     EXPECT_EQ(row.codes, m_host.Notifications());
@@ -286,7 +286,7 @@ TEST_F(TimeSliderTest, ShiftWheelAsksForZoomStepsAndTakesTheFocus) {
     SCOPED_TRACE(testing::Message() << "keys " << row.nKeys << " delta " << row.nDelta);
     // A window of a test running beside this one may hold the activation, and focus follows it.
     ::SetForegroundWindow(m_host.Get());
-    framework_test::PumpUntil([&] { return ::GetActiveWindow() == m_host.Get(); }, 2000);
+    testsupport::PumpUntil([&] { return ::GetActiveWindow() == m_host.Get(); }, 2000);
     ::SetFocus(m_host.Get());
     m_host.ClearNotifications();
     ::PostMessageW(m_slider, WM_MOUSEWHEEL, MAKEWPARAM(row.nKeys | kFromTest, static_cast<WORD>(row.nDelta)),
@@ -313,7 +313,7 @@ TEST_F(TimeSliderTest, DraggingCapturesTheMouseAndScrollsPastTheEdges) {
 
   // Held past the right edge, the ruler runs on by itself while the pointer stands still.
   PostMouse(WM_MOUSEMOVE, clientWidth + 40, MK_LBUTTON);
-  ASSERT_TRUE(framework_test::PumpUntil([&] { return m_slider.GetFirstVisibleCell() > 200; }, 3000));
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return m_slider.GetFirstVisibleCell() > 200; }, 3000));
   EXPECT_GT(m_slider.GetCurrentCell(), 239);
   EXPECT_LE(m_slider.GetCurrentCell(), m_slider.GetFirstVisibleCell() + m_slider.GetPageCells());
 
@@ -323,7 +323,7 @@ TEST_F(TimeSliderTest, DraggingCapturesTheMouseAndScrollsPastTheEdges) {
   EXPECT_EQ(nullptr, ::GetCapture());
   int first = m_slider.GetFirstVisibleCell();
   int current = m_slider.GetCurrentCell();
-  framework_test::PumpUntil([] { return false; }, 350);
+  testsupport::PumpUntil([] { return false; }, 350);
   EXPECT_EQ(first, m_slider.GetFirstVisibleCell());
   EXPECT_EQ(current, m_slider.GetCurrentCell());
   for (WPARAM code : m_host.Notifications()) EXPECT_EQ(kMoved, code);
@@ -337,17 +337,17 @@ TEST_F(TimeSliderTest, DraggingCapturesTheMouseAndScrollsPastTheEdges) {
     PumpPending();
     EXPECT_EQ(first + 100, m_slider.GetCurrentCell());
     PostMouse(WM_MOUSEMOVE, -30, MK_LBUTTON);
-    ASSERT_TRUE(framework_test::PumpUntil([&] { return m_slider.GetFirstVisibleCell() < first - 20; }, 3000));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return m_slider.GetFirstVisibleCell() < first - 20; }, 3000));
     EXPECT_GE(m_slider.GetCurrentCell(), m_slider.GetFirstVisibleCell());
     if (ending == WM_KEYDOWN) {
-      framework_test::PostKey(m_slider, VK_ESCAPE);
+      testsupport::PostKey(m_slider, VK_ESCAPE);
     } else {
       PostMouse(WM_RBUTTONDOWN, -30, MK_RBUTTON);
     }
     PumpPending();
     EXPECT_EQ(nullptr, ::GetCapture());
     const int stopped = m_slider.GetFirstVisibleCell();
-    framework_test::PumpUntil([] { return false; }, 350);
+    testsupport::PumpUntil([] { return false; }, 350);
     EXPECT_EQ(stopped, m_slider.GetFirstVisibleCell());
   }
 }

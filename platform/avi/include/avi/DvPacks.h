@@ -1,23 +1,31 @@
 #pragma once
-// The few facts of a DV frame that the AVI files need, read straight from the frame's bytes:
-// the video system, the packs that make up a Type 1 stream's DVINFO, the audio format of a
-// Type 2 stream, and the wide-screen flag, frame mode and time code shown for a recorded file.
+// The few facts of a DV frame that the AVI files need, read through the DV library's packs: the
+// video system, the packs that make up a Type 1 stream's DVINFO, the audio format of a Type 2
+// stream, and the wide-screen flag, frame mode and time code shown for a recorded file.
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
 #include "avi/RiffLayout.h"
+#include "dv/Format.h"
+#include "dv/Packs.h"
 
 namespace avi {
 
 // Video-format codes used throughout the program.
 enum class VideoSystem { System525_60 = 1, System625_50 = 2 };
 
-constexpr std::size_t kDifBlockSize = 80;
-constexpr std::size_t kDifSequenceSize = 150 * kDifBlockSize; // 12,000 bytes
-constexpr std::size_t kFrameSize525 = 10 * kDifSequenceSize;  // 120,000 bytes
-constexpr std::size_t kFrameSize625 = 12 * kDifSequenceSize;  // 144,000 bytes
+// The same system as the DV library names it.
+constexpr dv::System DvSystem(VideoSystem system)
+{
+    return system == VideoSystem::System625_50 ? dv::System::System625_50 : dv::System::System525_60;
+}
+
+constexpr std::size_t kDifBlockSize = dv::dif::kBlockSize;
+constexpr std::size_t kDifSequenceSize = dv::dif::kSequenceSize;
+constexpr std::size_t kFrameSize525 = dv::dif::kFrameSize525;
+constexpr std::size_t kFrameSize625 = dv::dif::kFrameSize625;
 
 std::size_t FrameSizeOf(VideoSystem system);
 int FrameRateNumerator(VideoSystem system);   // 30000 or 25
@@ -49,14 +57,7 @@ bool ReadDvAudioFormat(std::span<const std::uint8_t> frame, AudioFormat* pFormat
 bool AudioFormatFromDvInfo(const disk::DvInfo& info, AudioFormat* pFormat);
 
 // Time code of the subcode area: all four parts -1 when unknown.
-struct Timecode {
-    int nHours = -1;
-    int nMinutes = -1;
-    int nSeconds = -1;
-    int nFrames = -1;
-    bool IsKnown() const { return nHours >= 0; }
-    bool operator==(const Timecode&) const = default;
-};
+using Timecode = dv::TimeCode;
 
 // What the program shows of a recorded file's first frame. Fields not found keep the values
 // the caller preset, as the file list expects (flag 0, frame mode 60, time code unknown).

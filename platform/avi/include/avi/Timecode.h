@@ -1,6 +1,6 @@
 #pragma once
-// Frame numbers and time codes of the two video systems, and the grouping of dropped frames by
-// second that the recording log and the drop lists show.
+// Time code texts, and the grouping of dropped frames by second that the recording log and the
+// drop lists show. Frame numbers and time codes are counted by dv/TimeCodeCounting.h.
 
 #include <cstdint>
 #include <string>
@@ -9,10 +9,6 @@
 #include "avi/DvPacks.h"
 
 namespace avi {
-
-// Frame number to time code; the 525/60 system counts in drop-frame form.
-Timecode FrameToTimecode(VideoSystem system, std::int64_t frame);
-std::int64_t TimecodeToFrame(VideoSystem system, int hours, int minutes, int seconds, int frames);
 
 // "%02d:%02d:%02d:%02d"
 std::string FormatTimecode(const Timecode& timecode);

@@ -13,8 +13,8 @@ namespace dv {
 // sequence, with the defaults the stream readers use when a pack is missing: wide-screen flag 0
 // unless 453 holds 61h; frame mode 60 unless 468 holds 64h (60h, 30h, 24h give 60, 30, 24, any
 // other value 60); audio mode 1 unless 4323 holds 50h (quantisation 0 gives 1, any other 2);
-// time code unknown (-1) unless 110 holds 13h and 111 is not FFh. A buffer too short for an offset
-// gives that offset's default.
+// time code unknown (-1) unless 110 holds 13h and 111 is not FFh. A buffer that ends inside a pack
+// gives that pack's default.
 struct StreamProperties {
     int nWideScreen = 0;
     int nFrameMode = 60;

@@ -28,7 +28,4 @@ struct FrameMetadata {
 // 1-3 of odd ones). Video and audio payloads are zeroed.
 Result WriteFrameStructure(const FrameMetadata& meta, std::span<uint8_t> frame);
 
-// Time code of frame number n of a recording (525/60 with drop-frame counting).
-TimeCode FrameNumberToTimeCode(System system, uint64_t nFrame);
-
 }  // namespace dv

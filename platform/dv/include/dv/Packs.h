@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstddef>
 #include <optional>
 #include <span>
 
@@ -27,12 +28,8 @@ constexpr uint8_t kNoInfo = 0xFF;
 
 // Fixed places that readers of the first DIF sequence rely on (offsets from the frame start).
 constexpr size_t kVideoControlOffset = 453;    // VSC pack header, VAUX block 2, pack 10
-constexpr size_t kDisplayModeOffset = 455;     // VSC data byte 2, bits 0..2
-constexpr size_t kBroadcastSystemOffset = 456; // VSC data byte 3, bits 0..1
 constexpr size_t kFrameModeOffset = 468;       // frame-mode pack header, VAUX block 2, pack 13
-constexpr size_t kFrameModeValueOffset = 470;  // its data byte 2, BCD
 constexpr size_t kAudioSourceOffset = 4323;    // AS pack header in the fourth audio block
-constexpr size_t kAudioQuantOffset = 4327;     // its data byte 4, bits 0..2
 constexpr size_t kTimeCodeOffset = 110;        // time code pack in subcode block 0, sync block 3
 }  // namespace pack
 
@@ -97,6 +94,12 @@ struct VideoControl {  // VAUX source control pack 61h
 // 5 or 7.
 bool IsWideScreen(int nDisplayMode, int nBroadcastSystem);
 
+// What the stream readers make of the pack found at a fixed place (nullopt: none there).
+int WideScreenFlagOf(const std::optional<Pack>& videoControl);  // 1 for 16:9 (IsWideScreen), else 0
+int FrameModeOf(const std::optional<Pack>& frameMode);          // 60, 30 or 24; 60 without the pack
+int AudioModeOf(const std::optional<Pack>& audioSource);        // 2 when QU is not 16-bit, else 1
+TimeCode TimeCodeOf(const std::optional<Pack>& timeCode);       // unknown without the pack
+
 // Builders: each returns the complete 5-byte pack.
 Pack MakeTimeCodePack(const TimeCode& tc);
 Pack MakeRecDatePack(uint8_t header, const RecDate& date);   // header 62h (VAUX, subcode) or 52h (AAUX)
@@ -117,13 +120,21 @@ std::optional<VideoSource> ParseVideoSourcePack(std::span<const uint8_t, dif::kP
 std::optional<VideoControl> ParseVideoControlPack(std::span<const uint8_t, dif::kPackSize> p);
 std::optional<int> ParseFrameModePack(std::span<const uint8_t, dif::kPackSize> p);
 
+// The pack at a fixed place of a frame (`offset` from the frame start), or nullopt when the
+// buffer ends inside it or the place holds a pack with another header.
+std::optional<Pack> PackAt(std::span<const uint8_t> frame, size_t offset, uint8_t header);
+
 // Finding packs in a whole frame (any size; packs that lie outside the buffer are not found).
 // VAUX: the 45 pack places of the first sequence, then of the others. AAUX: the pack of every
-// audio block. Subcode: the 12 sync blocks of every sequence. The search starts at sequence
-// `nFromSequence`: the AAUX packs of the second channel pair (channels 3 and 4) are those of the
-// second half of the sequences. Returns the first pack whose header matches, or nullopt.
-std::optional<Pack> FindVauxPack(std::span<const uint8_t> frame, uint8_t header, size_t nFromSequence = 0);
-std::optional<Pack> FindAauxPack(std::span<const uint8_t> frame, uint8_t header, size_t nFromSequence = 0);
+// audio block. Subcode: the 12 sync blocks of every sequence. The search runs over the sequences
+// from `nFromSequence` up to (not including) `nToSequence`: the AAUX packs of the second channel
+// pair (channels 3 and 4) are those of the second half of the sequences. Returns the first pack
+// whose header matches, or nullopt.
+constexpr size_t kToLastSequence = SIZE_MAX;
+std::optional<Pack> FindVauxPack(std::span<const uint8_t> frame, uint8_t header, size_t nFromSequence = 0,
+                                 size_t nToSequence = kToLastSequence);
+std::optional<Pack> FindAauxPack(std::span<const uint8_t> frame, uint8_t header, size_t nFromSequence = 0,
+                                 size_t nToSequence = kToLastSequence);
 std::optional<Pack> FindSubcodePack(std::span<const uint8_t> frame, uint8_t header, size_t nFromSequence = 0);
 
 }  // namespace dv

@@ -86,6 +86,11 @@ class ListViewCtrl : public Control {
   bool OnReflectedMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
  protected:
+  // Reads or writes the fields that item.mask names of the item item.iItem (LVM_GETITEMW,
+  // LVM_SETITEMW); false when the list refuses.
+  bool GetItem(LVITEMW& item) const;
+  bool SetItem(LVITEMW& item);
+
   // Notifications of this list, true when handled. `result` is the answer to the parent.
   virtual bool OnCustomDraw(NMLVCUSTOMDRAW* draw, LRESULT& result);
   virtual bool OnItemChanged(NMLISTVIEW* change);

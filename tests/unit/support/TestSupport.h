@@ -1,18 +1,16 @@
-// Helpers shared by the framework tests: message pumping with a time limit.
+// Helpers of the tests of windows: message pumping, pointer and key input, and a surface that
+// bitmap buttons draw on.
 #pragma once
 
 #include <windows.h>
 
-#include <functional>
 #include <optional>
 
+#include "MessagePump.h"
 #include "framework/BitmapButton.h"
 #include "framework/Handles.h"
 
-namespace framework_test {
-
-// Pumps messages (through the framework's translation) until `done` holds or `timeoutMs` passes.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 3000);
+namespace testsupport {
 
 // Makes `window` the window the system finds at its client point `client` and puts the mouse
 // there: raises its top-level window above the others (windows of other programs on the same
@@ -41,4 +39,4 @@ class DrawSurface {
   framework::SelectObjectScope m_select;
 };
 
-}  // namespace framework_test
+}  // namespace testsupport
