@@ -36,7 +36,14 @@ bench_prepare() {
     done
   fi
   # One long-lived server for the run, so that its processor time is counted from one process.
-  wineserver -p 2>/dev/null || true
+  # PLOVER_BENCH_SERVER_TRACE=1 has it trace every request (the figures then count the tracing
+  # too) and prints the requests of each measured phase by kind, per frame of the stream.
+  wineserver -k 2>/dev/null || true
+  if [ -n "${PLOVER_BENCH_SERVER_TRACE:-}" ]; then
+    wineserver -d1 -p 2> "$WORK/server.trace" || true
+  else
+    wineserver -p 2>/dev/null || true
+  fi
   "${RUN[@]}" cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
@@ -50,9 +57,9 @@ bench_cleanup() {
 # The Wine server of this prefix: its working folder is named after the prefix's device and inode.
 wineserver_pid() {
   local dir pid
-  dir=/tmp/.wine-$(id -u)/server-$(printf '%x' "$(stat -c %d "$WINEPREFIX")")-$(printf '%x' "$(stat -c %i "$WINEPREFIX")")
-  for pid in $(pgrep -x wineserver); do
-    [ "$(readlink "/proc/$pid/cwd" 2>/dev/null)" = "$dir" ] && { echo "$pid"; return 0; }
+  dir=server-$(printf '%x' "$(stat -c %d "$WINEPREFIX")")-$(printf '%x' "$(stat -c %i "$WINEPREFIX")")
+  for pid in $(pgrep '^wineserver'); do
+    [ "$(basename "$(readlink "/proc/$pid/cwd" 2>/dev/null)")" = "$dir" ] && { echo "$pid"; return 0; }
   done
   return 1
 }
@@ -78,10 +85,28 @@ cpu_ticks() {
 
 now_seconds() { date +%s.%N; }
 
+# Follows the private resident memory of the running Plover.exe (a new process starts anew).
+WATCHED_PID="" ANON_KB=0 PEAK_ANON_KB=0 WATCH_TICK=0
+watch_memory() {
+  if [ -z "$WATCHED_PID" ] || [ ! -e "/proc/$WATCHED_PID" ]; then
+    WATCH_TICK=$((WATCH_TICK + 1))
+    [ $((WATCH_TICK % 10)) -eq 1 ] || return 0
+    local pid
+    pid=$(plover_pid) || return 0
+    WATCHED_PID=$pid PEAK_ANON_KB=0
+  fi
+  local key value _
+  while read -r key value _; do
+    [ "$key" = "RssAnon:" ] && { ANON_KB=$value; break; }
+  done < "/proc/$WATCHED_PID/status" 2>/dev/null || return 0
+  [ "$ANON_KB" -gt "$PEAK_ANON_KB" ] && PEAK_ANON_KB=$ANON_KB
+  return 0
+}
+
 # Runs the driver with the arguments and answers its marks. For each phase NAME it leaves
 # PHASE_PROGRAM[NAME], PHASE_SERVER[NAME] (processor seconds) and PHASE_WALL[NAME] (seconds),
 # and the program's peak memory from /proc at the phase's end in PHASE_PEAK_KB[NAME].
-declare -A PHASE_PROGRAM PHASE_SERVER PHASE_WALL PHASE_PEAK_KB BEGIN_P BEGIN_S BEGIN_T BEGIN_PID
+declare -A PHASE_PROGRAM PHASE_SERVER PHASE_WALL PHASE_PEAK_KB BEGIN_P BEGIN_S BEGIN_T BEGIN_PID TRACE_FROM TRACE_TO
 run_driver() {
   : > "$DRIVER_OUT"
   "${RUN[@]}" "$WIN_BUILD/bin/plover-bench-driver.exe" "$@" > "$DRIVER_OUT" 2> "$WORK/driver.err" < /dev/null &
@@ -101,6 +126,7 @@ run_driver() {
             pid=$(plover_pid) || { blog "Plover.exe is not running"; return 1; }
             BEGIN_PID[$name]=$pid
             BEGIN_P[$name]=$(cpu_ticks "$pid"); BEGIN_S[$name]=$(cpu_ticks "$server"); BEGIN_T[$name]=$(now_seconds)
+            [ -f "$WORK/server.trace" ] && TRACE_FROM[$name]=$(wc -l < "$WORK/server.trace")
           else
             pid=${BEGIN_PID[$name]}
             local p s t
@@ -109,12 +135,20 @@ run_driver() {
             PHASE_SERVER[$name]=$(awk -v a="${BEGIN_S[$name]}" -v b="$s" -v h="$CLK_TCK" 'BEGIN { printf "%.3f", (b - a) / h }')
             PHASE_WALL[$name]=$(awk -v a="${BEGIN_T[$name]}" -v b="$t" 'BEGIN { printf "%.3f", b - a }')
             PHASE_PEAK_KB[$name]=$(awk '/^VmHWM/ { print $2 }' "/proc/$pid/status")
+            [ -f "$WORK/server.trace" ] && TRACE_TO[$name]=$(wc -l < "$WORK/server.trace")
           fi
           touch "$WORK/ack-$n" ;;
+        probe\ *)
+          # The program's private resident memory (RssAnon), its highest seen so far in this
+          # run of the program, and its peak resident set (VmHWM), in KiB.
+          watch_memory
+          printf '%s private_kb %s peak_private_kb %s peak_resident_kb %s\n' "$line" "$ANON_KB" "$PEAK_ANON_KB" \
+            "$(awk '/^VmHWM/ { print $2 }' "/proc/$WATCHED_PID/status" 2>/dev/null)" >> "$WORK/driver.lines" ;;
         *) [ -n "$line" ] && printf '%s\n' "$line" >> "$WORK/driver.lines" ;;
       esac
     done
     kill -0 "$DRIVER_PID" 2>/dev/null || break
+    watch_memory
     sleep 0.02
   done
   local rc=0
@@ -132,8 +166,8 @@ host_path() { local p=${1#C:\\}; echo "$WINEPREFIX/drive_c/${p//\\//}"; }
 # The driver's probes: handles and memory of the program at the start and the end.
 print_probes() {
   tr -d '\r' < "$WORK/driver.lines" | awk '$1 == "probe" {
-    printf "  %-22s handles %5d   private %7.1f MiB   peak private %7.1f MiB   peak working set %7.1f MiB\n",
-           $2, $4, $6 / 1048576, $8 / 1048576, $12 / 1048576 }'
+    printf "  %-22s handles %5d   private %7.1f MiB   peak private %7.1f MiB   peak resident %7.1f MiB\n",
+           $2, $4, $6 / 1024, $8 / 1024, $10 / 1024 }'
 }
 
 # Processor seconds (user + system) of a command run here.
@@ -145,3 +179,16 @@ cpu_of() {
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "n/a" }'; }
 per_second() { awk -v a="$1" -v t="$2" 'BEGIN { printf "%.4f", (t > 0) ? a / t : 0 }'; }
+
+# With PLOVER_BENCH_SERVER_TRACE set: the Wine server's requests during a phase by kind, the
+# most frequent first, per frame of FPS frames a second.
+print_server_requests() {
+  local name=$1 fps=$2
+  [ -n "${TRACE_FROM[$name]:-}" ] || return 0
+  local frames
+  frames=$(awk -v t="${PHASE_WALL[$name]}" -v f="$fps" 'BEGIN { print t * f }')
+  printf '  Wine server requests during %s, per frame (%s frames):\n' "$name" "${frames%.*}"
+  sed -n "$((TRACE_FROM[$name] + 1)),${TRACE_TO[$name]}p" "$WORK/server.trace" |
+    sed -n 's/^[0-9a-f]*: \([a-z_]*\)(.*/\1/p' | sort | uniq -c | sort -rn | head -${PLOVER_BENCH_TRACE_TOP:-15} |
+    awk -v f="$frames" '{ total += $1; printf "    %8.2f  %s\n", $1 / f, $2 } END { printf "    %8.2f  (these together)\n", total / f }'
+}

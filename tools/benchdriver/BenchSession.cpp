@@ -1,8 +1,9 @@
 #include "BenchSession.h"
 
-#include <psapi.h>
-
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "resource.h"
 
@@ -98,17 +99,46 @@ void BenchSession::Command(HWND hPanel, int id) const {
   PostMessageW(hPanel, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
 }
 
+// The handles the process holds, from the system's handle table (one entry per handle of every
+// process; the process is known by the low 16 bits of its id).
+long BenchSession::HandleCount() const {
+  struct HandleEntry {
+    USHORT nProcessId;
+    USHORT nCreatorBackTraceIndex;
+    UCHAR nObjectType;
+    UCHAR nAttributes;
+    USHORT nHandle;
+    PVOID pObject;
+    ULONG nGrantedAccess;
+  };
+  using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+  constexpr ULONG kSystemHandleInformation = 16;
+  const auto pfnQuery = reinterpret_cast<QuerySystemInformation>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  if (pfnQuery == nullptr) return -1;
+  std::vector<uint8_t> vecTable(1 << 20);
+  for (;;) {
+    ULONG nNeeded = 0;
+    const LONG status = pfnQuery(kSystemHandleInformation, vecTable.data(), static_cast<ULONG>(vecTable.size()), &nNeeded);
+    if (status >= 0) break;
+    if (vecTable.size() >= (64u << 20)) return -1;
+    vecTable.resize(std::max<size_t>(vecTable.size() * 2, nNeeded));
+  }
+  ULONG nEntries = 0;
+  std::memcpy(&nEntries, vecTable.data(), sizeof(nEntries));
+  const size_t nFirst = sizeof(ULONG_PTR);  // the count, padded to the entries' alignment
+  const USHORT nProcess = static_cast<USHORT>(m_spProgram->ProcessId());
+  long nCount = 0;
+  for (ULONG n = 0; n < nEntries && nFirst + (n + 1) * sizeof(HandleEntry) <= vecTable.size(); ++n) {
+    HandleEntry entry;
+    std::memcpy(&entry, vecTable.data() + nFirst + n * sizeof(HandleEntry), sizeof(entry));
+    if (entry.nProcessId == nProcess) ++nCount;
+  }
+  return nCount;
+}
+
 void BenchSession::PrintProbe(const char* pszWhen) const {
-  DWORD dwHandles = 0;
-  GetProcessHandleCount(Process(), &dwHandles);
-  PROCESS_MEMORY_COUNTERS_EX counters{};
-  counters.cb = sizeof(counters);
-  GetProcessMemoryInfo(Process(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof(counters));
-  std::printf("probe %s handles %lu private %llu peak_private %llu working %llu peak_working %llu\n", pszWhen,
-              dwHandles, static_cast<unsigned long long>(counters.PrivateUsage),
-              static_cast<unsigned long long>(counters.PeakPagefileUsage),
-              static_cast<unsigned long long>(counters.WorkingSetSize),
-              static_cast<unsigned long long>(counters.PeakWorkingSetSize));
+  std::printf("probe %s handles %ld\n", pszWhen, HandleCount());
   std::fflush(stdout);
 }
 

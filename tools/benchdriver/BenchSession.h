@@ -44,8 +44,9 @@ class BenchSession {
   bool ShowRecordTab();
   void Key(HWND hWnd, WPARAM key) const;
   void Command(HWND hPanel, int id) const;
-  // "probe WHEN handles N private BYTES peak_private BYTES working BYTES peak_working BYTES".
+  // "probe WHEN handles N": the script adds the memory the process holds then.
   void PrintProbe(const char* pszWhen) const;
+  long HandleCount() const;
   HANDLE Process() const { return m_spProgram->ProcessHandle(); }
 
  private:
