@@ -68,7 +68,7 @@ wineserver_pid() {
 plover_pid() {
   local pid
   for pid in $(pgrep -f 'Plover\.exe'); do
-    tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
+    tr '\0' '\n' 2>/dev/null < "/proc/$pid/environ" | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
     echo "$pid"; return 0
   done
   return 1
@@ -155,6 +155,13 @@ run_driver() {
   wait "$DRIVER_PID" || rc=$?
   DRIVER_PID=""
   if [ "$rc" -ne 0 ]; then blog "the driver failed ($rc): $(tr -d '\r' < "$WORK/driver.err" | grep -v '^[0-9a-f]*:fixme' | tail -3)"; return 1; fi
+}
+
+# The simulated camcorder's processor seconds per second in a phase: the driver's measurements of
+# the pattern encoder just before and after it, times the camcorder's frame rate.
+camcorder_cost() {
+  tr -d '\r' < "$WORK/driver.lines" | awk -v p="$1" -v f="$CAMCORDER_FPS" '$1 == "encode" && $2 == p { s += $3; n++ }
+    END { printf "%.4f", n ? s / n * f : 0 }'
 }
 
 # A value the driver printed: "info KEY VALUE" or "file NAME PATH" (Windows path).

@@ -33,12 +33,20 @@ PatternFrames::PatternFrames(int nDistinct) {
   dv::PatternSettings settings;
   settings.system = dv::System::System525_60;
   dv::PatternGenerator generator(settings);
-  const double dStart = ThreadSeconds();
   for (int n = 0; n < nDistinct; ++n) {
     m_vecFrames.emplace_back(dv::FrameSize(settings.system));
     generator.MakeFrame(static_cast<uint64_t>(n), m_vecFrames.back());
   }
-  m_dEncodeSeconds = (ThreadSeconds() - dStart) / nDistinct;
+}
+
+double MeasureEncodeSecondsPerFrame(int nFrames) {
+  dv::PatternSettings settings;
+  settings.system = dv::System::System525_60;
+  dv::PatternGenerator generator(settings);
+  std::vector<uint8_t> frame(dv::FrameSize(settings.system));
+  const double dStart = ThreadSeconds();
+  for (int n = 0; n < nFrames; ++n) generator.MakeFrame(static_cast<uint64_t>(n), frame);
+  return (ThreadSeconds() - dStart) / nFrames;
 }
 
 bool WriteStream(const PatternFrames& frames, const std::wstring& strPath, uint64_t nFrames) {

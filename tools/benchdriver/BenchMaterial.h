@@ -14,14 +14,14 @@ class PatternFrames {
  public:
   explicit PatternFrames(int nDistinct);
   const std::vector<uint8_t>& Frame(uint64_t nFrame) const { return m_vecFrames[nFrame % m_vecFrames.size()]; }
-  // Processor seconds the generator took per frame on this thread: what the simulated camcorder
-  // inside the program spends on each frame it sends.
-  double EncodeSecondsPerFrame() const { return m_dEncodeSeconds; }
 
  private:
   std::vector<std::vector<uint8_t>> m_vecFrames;
-  double m_dEncodeSeconds = 0;
 };
+
+// Processor seconds the pattern generator takes per frame on this thread, over nFrames frames:
+// what the simulated camcorder inside the program spends on each frame it sends.
+double MeasureEncodeSecondsPerFrame(int nFrames);
 
 // Writes nFrames frames, cycling through the pattern, as a raw DV stream.
 bool WriteStream(const PatternFrames& frames, const std::wstring& strPath, uint64_t nFrames);

@@ -6,7 +6,7 @@
 //   plover-bench-driver thumbnails WORK FILES
 //   plover-bench-driver idle WORK SECONDS
 // WORK is an empty folder of the driver; every line it prints is "mark N NAME", "probe ...",
-// "info KEY VALUE" or "file NAME PATH".
+// "info KEY VALUE", "encode PHASE SECONDS_PER_FRAME" or "file NAME PATH".
 #include <windows.h>
 #include <commctrl.h>
 
@@ -55,6 +55,15 @@ std::wstring FindRecording(const std::wstring& strFolder) {
   return std::wstring();
 }
 
+constexpr int kEncodeFrames = 150;  // five seconds of the camcorder's frames
+
+// The camcorder's cost per frame, measured just before and just after a phase, so that it is
+// taken off under the load the machine had then.
+void PrintEncodeCost(const std::string& strPhase) {
+  std::printf("encode %s %.6f\n", strPhase.c_str(), bench::MeasureEncodeSecondsPerFrame(kEncodeFrames));
+  std::fflush(stdout);
+}
+
 int Fail(const char* pszWhat) {
   std::fprintf(stderr, "plover-bench-driver: %s\n", pszWhat);
   return 1;
@@ -63,7 +72,6 @@ int Fail(const char* pszWhat) {
 int Capture(const std::wstring& strWork, int nSeconds, const std::wstring& strSizes) {
   const bench::PatternFrames frames(kCaptureStreamFrames);
   if (!bench::WriteStream(frames, strWork + L"\\stream.dv", kCaptureStreamFrames)) return Fail("cannot write the stream");
-  std::printf("info encode_seconds_per_frame %.6f\n", frames.EncodeSecondsPerFrame());
   bench::MarkChannel marks(strWork);
   for (wchar_t chSize : strSizes) {
     const DWORD dwSize = static_cast<DWORD>(chSize - L'0');
@@ -80,10 +88,11 @@ int Capture(const std::wstring& strWork, int nSeconds, const std::wstring& strSi
     session.PrintProbe((strPhase + "-start").c_str());
     session.Command(hPanel, IDC_RECORD_RECORD);
     if (!e2e::WaitUntil([&] { return IsWindowVisible(hStop) && IsWindowEnabled(hStop); }, 20s)) return Fail("the recording did not start");
-    Sleep(1000);
+    PrintEncodeCost(strPhase);
     marks.Mark(strPhase);
     Sleep(static_cast<DWORD>(nSeconds) * 1000);
     marks.Mark(strPhase);
+    PrintEncodeCost(strPhase);
     session.Command(hPanel, IDC_RECORD_STOP);
     if (!e2e::WaitUntil([&] { return IsWindowVisible(hRecord) && IsWindowEnabled(hRecord); }, 60s)) return Fail("the recording did not stop");
     session.PrintProbe((strPhase + "-end").c_str());
@@ -205,20 +214,23 @@ int Thumbnails(const std::wstring& strWork, int nFiles) {
 int Idle(const std::wstring& strWork, int nSeconds) {
   const bench::PatternFrames frames(kCaptureStreamFrames);
   if (!bench::WriteStream(frames, strWork + L"\\stream.dv", kCaptureStreamFrames)) return Fail("cannot write the stream");
-  std::printf("info encode_seconds_per_frame %.6f\n", frames.EncodeSecondsPerFrame());
   bench::MarkChannel marks(strWork);
   bench::BenchSession session({MakeFolder(strWork, L"video") + L"\\", 3, true});
   if (!session.Started() || !session.WaitForCamcorder()) return Fail("the program did not become ready");
   Sleep(3000);
   session.PrintProbe("idle-start");
+  PrintEncodeCost("idle-record");
   marks.Mark("idle-record");
   Sleep(static_cast<DWORD>(nSeconds) * 1000);
   marks.Mark("idle-record");
+  PrintEncodeCost("idle-record");
   if (!session.ShowPlayTab()) return Fail("no play tab");
-  Sleep(3000);
+  Sleep(2000);
+  PrintEncodeCost("idle-play");
   marks.Mark("idle-play");
   Sleep(static_cast<DWORD>(nSeconds) * 1000);
   marks.Mark("idle-play");
+  PrintEncodeCost("idle-play");
   session.PrintProbe("idle-end");
   return 0;
 }
