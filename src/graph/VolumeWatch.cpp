@@ -3,7 +3,7 @@
 void VolumeWatch::Reset() {
     m_free = Answer{};
     m_size = Answer{};
-    m_strRoot.clear();
+    m_fileSystem = Answer{};
     m_strFileSystem.clear();
 }
 
@@ -36,10 +36,13 @@ BOOL VolumeWatch::FreeBytes(VolumeQuery& query, const std::wstring& strFolder, U
 }
 
 BOOL VolumeWatch::FileSystemName(VolumeQuery& query, const std::wstring& strRoot, std::wstring* pstrName) {
-    if (m_strRoot.empty() || m_strRoot != strRoot) {
+    if (!Fresh(m_fileSystem, strRoot)) {
         std::wstring strName;
-        if (!query.GetFileSystemName(strRoot, &strName)) return FALSE;
-        m_strRoot = strRoot;
+        if (!query.GetFileSystemName(strRoot, &strName)) {
+            m_fileSystem.bValid = false;
+            return FALSE;
+        }
+        m_fileSystem = Answer{strRoot, 0, m_pfnNow(), true};
         m_strFileSystem = strName;
     }
     *pstrName = m_strFileSystem;

@@ -1,8 +1,8 @@
 // The record graph's 10 ms watch over its volume, at the cost of about one system query a second:
-// the file system's name is asked once per root, and the free space and the file's size are asked
-// again when the last answer is a second old, or at every tick once the stream could have brought
-// them near the limit they are watched for. In between they are estimated from the last answer
-// and the most the stream can have written since.
+// the file system's name, the free space and the file's size are asked again when the last answer
+// is a second old (or was for another root, folder or file), and the free space and the size at
+// every tick once the stream could have brought them near the limit they are watched for. In
+// between they are estimated from the last answer and the most the stream can have written since.
 #pragma once
 
 #include "graph/GraphHost.h"
@@ -41,7 +41,7 @@ private:
 
     Answer m_free;
     Answer m_size;
-    std::wstring m_strRoot;
+    Answer m_fileSystem;  // its value is m_strFileSystem
     std::wstring m_strFileSystem;
     DWORD (*m_pfnNow)() = &::GetTickCount;
 };

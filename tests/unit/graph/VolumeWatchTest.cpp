@@ -89,10 +89,11 @@ TEST(VolumeWatch, AFreeSpaceThatFallsIsSeenWithinASecondAndAnotherFolderAtOnce) 
     EXPECT_EQ(7 * GiB, nFree);
 }
 
-TEST(VolumeWatch, TheFileSystemIsAskedOncePerRootAndFailuresAreNotKept) {
+TEST(VolumeWatch, TheFileSystemIsAskedOnceASecondPerRootAndFailuresAreNotKept) {
     CountingVolume volume;
     VolumeWatch watch;
     watch.SetClock(&TestNow);
+    g_dwNow = 0;
     std::wstring strName;
     volume.m_bAnswers = false;
     EXPECT_FALSE(watch.FileSystemName(volume, L"C:\\", &strName));
@@ -108,6 +109,9 @@ TEST(VolumeWatch, TheFileSystemIsAskedOncePerRootAndFailuresAreNotKept) {
     watch.Reset();
     ASSERT_TRUE(watch.FileSystemName(volume, L"D:\\", &strName));
     EXPECT_EQ(4, volume.m_nNameQueries);
+    g_dwNow = 1000;  // a second on: a volume may have been swapped under the same root
+    ASSERT_TRUE(watch.FileSystemName(volume, L"D:\\", &strName));
+    EXPECT_EQ(5, volume.m_nNameQueries);
 }
 
 }  // namespace
