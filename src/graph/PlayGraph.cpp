@@ -247,6 +247,10 @@ int PlayGraph::GetCurrentFrame() {
     if (m_nState == StateNoFile) return 0;
     LONGLONG nPosition = 0;
     if (FAILED(GetSeekPosition(&nPosition))) return 0;
+    return FrameAt(nPosition);
+}
+
+int PlayGraph::FrameAt(LONGLONG nPosition) {
     return static_cast<int>(std::ceil(static_cast<double>(nPosition) * static_cast<double>(FrameRate()) / static_cast<double>(HundredSecondsInUnits)));
 }
 
@@ -373,9 +377,18 @@ HRESULT PlayGraph::ClearGraph() {
 }
 
 // ---- hooks --------------------------------------------------------------------------------------
+// The position is read at every tick; the owner hears of it when it has reached another frame,
+// as nothing it shows changes in between (a tick is 10 ms, a frame 33 or 40 ms).
 void PlayGraph::OnGraphTimer() {
-    if (m_nState != StatePlaying && m_nState != StatePlayingOut) return;
-    if (SUCCEEDED(GetSeekPosition(&m_nPosition))) Notify(EventPlayPosition);
+    if (m_nState != StatePlaying && m_nState != StatePlayingOut) {
+        m_nNotifiedFrame = -1;
+        return;
+    }
+    if (FAILED(GetSeekPosition(&m_nPosition))) return;
+    const int nFrame = FrameAt(m_nPosition);
+    if (nFrame == m_nNotifiedFrame) return;
+    m_nNotifiedFrame = nFrame;
+    Notify(EventPlayPosition);
 }
 
 LRESULT PlayGraph::OnGraphNotify(WPARAM, LPARAM) {

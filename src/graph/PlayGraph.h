@@ -49,6 +49,8 @@ public:
     LRESULT OnGraphNotify(WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // The frame (rounded up) at a position in 100 ns units.
+    int FrameAt(LONGLONG nPosition);
     HRESULT ConnectChain(std::span<const std::pair<media::IBaseFilter*, media::IBaseFilter*>> chain);
 
     struct Type1Filters {
@@ -75,6 +77,7 @@ private:
     std::wstring m_strFilePath = L"C:\\Default.avi";
     int m_nFileType = 0;
     LONGLONG m_nPosition = 0;
+    int m_nNotifiedFrame = -1;  // the frame the owner was last told of while playing
     LONGLONG m_nDuration = 0;
     int m_nVideoFormat = 0;
     DVCapCB m_dvCallback;

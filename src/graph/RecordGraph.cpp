@@ -99,22 +99,26 @@ Timecode RecordGraph::GetRecordedTime() const {
     return FrameToTimecode(m_nVideoFormat, rtTime * nRate / 1000000000);
 }
 
-ULONGLONG RecordGraph::GetRecordableSeconds() {
-    const std::wstring& strPath = GetFilePath();
+namespace {
+
+std::wstring FolderOf(const std::wstring& strPath) {
     const size_t nSlash = strPath.rfind(L'\\');
-    const std::wstring strFolder = nSlash == std::wstring::npos ? strPath : strPath.substr(0, nSlash + 1);
-    ULONGLONG nFree = 0;
-    if (!m_pVolume->GetFreeBytes(strFolder, &nFree)) return 0;
-    if (nFree <= DiskReserveBytes) return 0;
-    return (nFree - DiskReserveBytes) / StreamBytesPerSecond;
+    return nSlash == std::wstring::npos ? strPath : strPath.substr(0, nSlash + 1);
 }
 
-BOOL RecordGraph::CheckCaptureFileSize() {
-    const std::wstring& strPath = GetFilePath();
+std::wstring RootOf(const std::wstring& strPath) {
     const size_t nRoot = strPath.find(L":\\");
-    const std::wstring strRoot = nRoot == std::wstring::npos ? strPath : strPath.substr(0, nRoot + 2);
-    std::wstring strFileSystem;
-    if (!m_pVolume->GetFileSystemName(strRoot, &strFileSystem)) return FALSE;
+    return nRoot == std::wstring::npos ? strPath : strPath.substr(0, nRoot + 2);
+}
+
+ULONGLONG RecordableSecondsOf(ULONGLONG nFree) {
+    return nFree <= DiskReserveBytes ? 0 : (nFree - DiskReserveBytes) / StreamBytesPerSecond;
+}
+
+constexpr ULONGLONG NoFileLimit = ~0ULL;
+
+// The largest file a capture may grow to on a file system (NoFileLimit for none).
+ULONGLONG FileLimitOf(const std::wstring& strFileSystem) {
     ULONGLONG nLimit = 0;
     if (strFileSystem == L"FAT") {
         const auto nIni = static_cast<ULONGLONG>(GetDebugIniDouble(L"FAT16MaxCaptureFileSize", 0));
@@ -123,12 +127,53 @@ BOOL RecordGraph::CheckCaptureFileSize() {
         const auto nIni = static_cast<ULONGLONG>(GetDebugIniDouble(L"FAT32MaxCaptureFileSize", 0));
         nLimit = nIni != 0 ? nIni : Fat32LimitBytes;
     } else {
-        return TRUE;
+        return NoFileLimit;
     }
-    nLimit = nLimit > LimitMarginBytes ? nLimit - LimitMarginBytes : 0;
+    return nLimit > LimitMarginBytes ? nLimit - LimitMarginBytes : 0;
+}
+
+}  // namespace
+
+ULONGLONG RecordGraph::GetRecordableSeconds() {
+    ULONGLONG nFree = 0;
+    if (!m_pVolume->GetFreeBytes(FolderOf(GetFilePath()), &nFree)) return 0;
+    return RecordableSecondsOf(nFree);
+}
+
+BOOL RecordGraph::CheckCaptureFileSize() {
+    const std::wstring& strPath = GetFilePath();
+    std::wstring strFileSystem;
+    if (!m_pVolume->GetFileSystemName(RootOf(strPath), &strFileSystem)) return FALSE;
+    const ULONGLONG nLimit = FileLimitOf(strFileSystem);
+    if (nLimit == NoFileLimit) return TRUE;
     ULONGLONG nSize = 0;
     if (!m_pVolume->GetFileSize(strPath, &nSize)) return FALSE;
     return nSize > nLimit ? FALSE : TRUE;
+}
+
+// The checks of the 10 ms watch, through the volume watch: the same answers as
+// GetRecordableSeconds and CheckCaptureFileSize near the limits, without a system query at every
+// tick far from them.
+bool RecordGraph::WatchSaysDiskFull(ULONGLONG nMaxSeconds) {
+    // Recordable seconds of at most nMaxSeconds: free space below the reserve and one more second.
+    const ULONGLONG nBelow = DiskReserveBytes + (nMaxSeconds + 1) * StreamBytesPerSecond;
+    ULONGLONG nFree = 0;
+    if (!m_volumeWatch.FreeBytes(*m_pVolume, FolderOf(GetFilePath()), nBelow, &nFree)) return true;
+    return RecordableSecondsOf(nFree) <= nMaxSeconds;
+}
+
+bool RecordGraph::WatchSaysFileLimit() {
+    const std::wstring& strPath = GetFilePath();
+    std::wstring strFileSystem;
+    if (!m_volumeWatch.FileSystemName(*m_pVolume, RootOf(strPath), &strFileSystem)) return true;
+    if (strFileSystem != m_strWatchedFileSystem) {
+        m_strWatchedFileSystem = strFileSystem;
+        m_nWatchedFileLimit = FileLimitOf(strFileSystem);
+    }
+    if (m_nWatchedFileLimit == NoFileLimit) return false;
+    ULONGLONG nSize = 0;
+    if (!m_volumeWatch.FileSize(*m_pVolume, strPath, m_nWatchedFileLimit, &nSize)) return true;
+    return nSize > m_nWatchedFileLimit;
 }
 
 // ---- graph builders ---------------------------------------------------------------------------
@@ -319,6 +364,8 @@ HRESULT RecordGraph::StartCapture() {
     }
     ClearGraph();
     m_strCaptureFile = m_strFilePath;
+    m_volumeWatch.Reset();
+    m_strWatchedFileSystem.clear();
     m_hrWriteError = S_OK;
     HRESULT hr = m_nRecordFormat == 1 ? MakeRecordGraphForType1Capture() : MakeRecordGraphForType2Capture();
     if (SUCCEEDED(hr)) {
@@ -419,9 +466,9 @@ void RecordGraph::OnGraphTimer() {
         if (!TRACE_FAILED_HR(m_spDroppedFrames->GetNumDropped(&nDropped), "GetNumDropped")) m_nDroppedTotal = nDropped;
     }
     if (m_pHost == nullptr) return;
-    if (m_nState == StateCapture && GetRecordableSeconds() == 0) m_pHost->NotifyEvent(EventDiskFull, 0);
-    if (m_nState == StatePaused && GetRecordableSeconds() <= PausedDiskFullSeconds) m_pHost->NotifyEvent(EventDiskFull, 0);
-    if (m_nState == StateCapture && !CheckCaptureFileSize()) m_pHost->NotifyEvent(EventFileLimit, 0);
+    if (m_nState == StateCapture && WatchSaysDiskFull(0)) m_pHost->NotifyEvent(EventDiskFull, 0);
+    if (m_nState == StatePaused && WatchSaysDiskFull(PausedDiskFullSeconds)) m_pHost->NotifyEvent(EventDiskFull, 0);
+    if (m_nState == StateCapture && WatchSaysFileLimit()) m_pHost->NotifyEvent(EventFileLimit, 0);
 }
 
 LRESULT RecordGraph::OnGraphNotify(WPARAM, LPARAM) {

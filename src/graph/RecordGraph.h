@@ -6,6 +6,7 @@
 #include "graph/BaseGraph.h"
 #include "graph/GraphHost.h"
 #include "graph/SampleCallbacks.h"
+#include "graph/VolumeWatch.h"
 
 #include <memory>
 #include <string>
@@ -52,7 +53,11 @@ public:
     BOOL CheckCaptureFileSize();
 
     // The volume queries the limits use; the system's unless a test gives others.
-    void SetVolumeQuery(VolumeQuery* pQuery) { m_pVolume = pQuery ? pQuery : &m_systemVolume; }
+    void SetVolumeQuery(VolumeQuery* pQuery) {
+        m_pVolume = pQuery ? pQuery : &m_systemVolume;
+        m_volumeWatch.Reset();
+        m_strWatchedFileSystem.clear();
+    }
 
     void OnGraphTimer() override;
     LRESULT OnGraphNotify(WPARAM wParam, LPARAM lParam) override;
@@ -77,6 +82,8 @@ private:
     void SetTapeState(int nState);
     bool IsFileOpen() const { return m_nState == StateCapture || m_nState == StatePaused; }
     HRESULT CloseCapture();
+    bool WatchSaysDiskFull(ULONGLONG nMaxSeconds);
+    bool WatchSaysFileLimit();
 
     int m_nState = StateNone;
     GraphHost* m_pHost = nullptr;
@@ -94,4 +101,7 @@ private:
     BOOL m_bMute = FALSE;
     VolumeQuery m_systemVolume;
     VolumeQuery* m_pVolume = &m_systemVolume;
+    VolumeWatch m_volumeWatch;
+    std::wstring m_strWatchedFileSystem;
+    ULONGLONG m_nWatchedFileLimit = 0;
 };

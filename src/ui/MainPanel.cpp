@@ -637,7 +637,13 @@ bool MainPanel::FilterSystemEvent(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
     }
   }
   // Setting the screen saver's time-out again restarts its idle time; the panel's timers bring
-  // messages several times a second, so neither the screen saver nor idle sleep starts.
+  // messages several times a second, so neither the screen saver nor idle sleep starts. Once a
+  // second is enough for time-outs of a minute or more: each setting writes the user's settings,
+  // and the panel sees hundreds of messages a second while a recording plays.
+  const DWORD now = GetTickCount();
+  if (m_bScreenSaverReset && now - m_dwScreenSaverReset < kScreenSaverResetMs) return false;
+  m_bScreenSaverReset = true;
+  m_dwScreenSaverReset = now;
   UINT timeout = 0;
   if (SystemParametersInfoW(SPI_GETSCREENSAVETIMEOUT, 0, &timeout, 0)) {
     SystemParametersInfoW(SPI_SETSCREENSAVETIMEOUT, timeout, nullptr, SPIF_UPDATEINIFILE);

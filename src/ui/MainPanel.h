@@ -139,6 +139,9 @@ class MainPanel : public framework::Dialog {
   LRESULT OnDeviceEvent(int code, LPARAM argument);
   void OnSystemEvent(int code, LRESULT* answer);
   bool FilterSystemEvent(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  static constexpr DWORD kScreenSaverResetMs = 1000;
+  bool m_bScreenSaverReset = false;  // the screen saver's idle time was restarted ...
+  DWORD m_dwScreenSaverReset = 0;    // ... at this tick
   LRESULT SendSystemEvent(int code, LRESULT* answer = nullptr);
   void ApplyAcceptedOptions(const std::wstring& oldRecordingPath);
   void SetCaptionLook(SkinLabel& caption, COLORREF color);

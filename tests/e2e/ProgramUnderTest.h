@@ -49,6 +49,7 @@ class RunningProgram {
 
   bool Started() const { return m_process.hProcess != nullptr; }
   DWORD ProcessId() const { return m_process.dwProcessId; }
+  HANDLE ProcessHandle() const { return m_process.hProcess; }
   // Waits for the process to end; true with its exit code when it did in time.
   bool WaitForExit(std::chrono::milliseconds timeout, DWORD* exitCode = nullptr) const;
   bool IsRunning() const;

@@ -173,8 +173,11 @@ public:
         m_thread = std::thread([this] {
             while (m_bRun) {
                 // The bus's clock, so that the stream keeps the time the camcorder keeps.
-                Pump(Bus::Get().Now());
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                const DWORD dwNow = Bus::Get().Now();
+                Pump(dwNow);
+                // Asleep until the next frame falls due, not woken every few milliseconds for
+                // nothing (each wake is a call into the system).
+                std::this_thread::sleep_for(std::chrono::milliseconds(MsUntilNextFrame(dwNow)));
             }
         });
         return S_OK;
@@ -240,6 +243,17 @@ private:
     Camcorder* Connected(Bus& bus) const {
         if (m_nIndex >= bus.CamcorderCount() || !bus.IsPlugged(m_nIndex) || bus.Generation(m_nIndex) != m_nGeneration) return nullptr;
         return &bus.GetCamcorder(m_nIndex);
+    }
+
+    // How long the streaming thread may sleep after a pump at dwNowMs: until the next frame is
+    // due, at least 1 ms and at most MaxSleepMs (a stop or a change of the camcorder is seen soon).
+    DWORD MsUntilNextFrame(DWORD dwNowMs) {
+        constexpr uint64_t MaxSleepMs = 20;
+        std::lock_guard lock(m_streamMutex);
+        if (!m_bClockStarted || m_bRestartClock) return 1;
+        const uint64_t nDue = FrameMs(m_nNextFrame - m_nStartFrame);
+        const uint64_t nElapsed = static_cast<DWORD>(dwNowMs - m_dwStart);
+        return static_cast<DWORD>(nDue <= nElapsed ? 1 : std::min(MaxSleepMs, nDue - nElapsed));
     }
 
     // Milliseconds from the start of a run to its frame nFrames, in the camcorder's system.

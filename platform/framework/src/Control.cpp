@@ -101,6 +101,9 @@ LRESULT Control::DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 LRESULT CALLBACK Control::StaticWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto* self = static_cast<Control*>(FromHandle(window));
+  // A bound object holds the old procedure itself: the property is read only when the object is
+  // gone or the window is going.
+  if (self != nullptr && msg != WM_NCDESTROY) return self->WindowProc(msg, wParam, lParam);
   if (self == nullptr && t_pCreating != nullptr && ::GetPropW(window, kOldProcProperty) == nullptr) {
     // The first message of a window of the framework's class: bind the object that creates it.
     self = std::exchange(t_pCreating, nullptr);

@@ -1,23 +1,63 @@
 #include "framework/Window.h"
 
+#include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "WindowBinding.h"
 
 namespace framework {
 
+namespace {
+
+// The bound objects of this process's windows, beside the window property that names them: every
+// message of a bound window looks its object up, and a window property lives in the window system
+// (a round trip to its server on some hosts), while this table is the process's own.
+class BindingTable {
+ public:
+  static Window* Find(HWND window) {
+    std::lock_guard lock(Mutex());
+    const auto found = Map().find(window);
+    return found != Map().end() ? found->second : nullptr;
+  }
+  static void Set(HWND window, Window* object) {
+    std::lock_guard lock(Mutex());
+    Map()[window] = object;
+  }
+  static void Erase(HWND window) {
+    std::lock_guard lock(Mutex());
+    Map().erase(window);
+  }
+
+ private:
+  static std::mutex& Mutex() {
+    static std::mutex s_mutex;
+    return s_mutex;
+  }
+  static std::unordered_map<HWND, Window*>& Map() {
+    static std::unordered_map<HWND, Window*> s_map;
+    return s_map;
+  }
+};
+
+}  // namespace
+
 Window* Window::FromHandle(HWND window) {
   if (window == nullptr) return nullptr;
-  return static_cast<Window*>(::GetPropW(window, kObjectProperty));
+  return BindingTable::Find(window);
 }
 
 void Window::Bind(HWND window) {
   m_hWnd = window;
   ::SetPropW(window, kObjectProperty, static_cast<HANDLE>(this));
+  BindingTable::Set(window, this);
 }
 
 void Window::Unbind() {
-  if (m_hWnd != nullptr && FromHandle(m_hWnd) == this) ::RemovePropW(m_hWnd, kObjectProperty);
+  if (m_hWnd != nullptr && FromHandle(m_hWnd) == this) {
+    ::RemovePropW(m_hWnd, kObjectProperty);
+    BindingTable::Erase(m_hWnd);
+  }
   m_hWnd = nullptr;
 }
 
