@@ -33,18 +33,6 @@ std::string Utf8(const std::wstring& text) {
   return bytes;
 }
 
-// The program's trace log, as far as it is written.
-std::string ReadLog(const std::wstring& path) {
-  std::string text;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return text;
-  char buffer[4096];
-  DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) text.append(buffer, read);
-  CloseHandle(file);
-  return text;
-}
-
 class CamcorderLink : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -77,7 +65,7 @@ class CamcorderLink : public ::testing::Test {
         for (const std::wstring& text : e2e::StaticTexts(window)) windows += L" " + text;
         windows += L"\n";
       }
-      const std::string log = ReadLog(m_install.Path() + L"\\Plover.log");
+      const std::string log = e2e::ReadFileText(m_install.Path() + L"\\Plover.log");
       ADD_FAILURE() << "the program did not end after WM_CLOSE; its windows:\n"
                     << Utf8(windows) << "the end of its trace:\n"
                     << log.substr(log.size() > 6000 ? log.size() - 6000 : 0);
@@ -89,7 +77,7 @@ class CamcorderLink : public ::testing::Test {
   }
 
   size_t CommandsSeen(const char* command) const {
-    const std::string log = ReadLog(m_install.Path() + L"\\Plover.log");
+    const std::string log = e2e::ReadFileText(m_install.Path() + L"\\Plover.log");
     size_t count = 0;
     for (size_t pos = log.find(command); pos != std::string::npos; pos = log.find(command, pos + 1)) ++count;
     return count;
