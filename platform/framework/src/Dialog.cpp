@@ -250,7 +250,8 @@ INT_PTR Dialog::RouteMessage(Dialog* self, HWND window, UINT msg, WPARAM wParam,
   }
   if (!handled) return FALSE;
   if (ReturnsResultDirectly(msg)) return static_cast<INT_PTR>(result);
-  ::SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
+  // Storing the answer is a call into the window system under Wine; it mostly holds it already.
+  if (::GetWindowLongPtrW(window, DWLP_MSGRESULT) != result) ::SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
   return TRUE;
 }
 

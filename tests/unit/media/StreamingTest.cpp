@@ -146,13 +146,13 @@ TEST_F(RendererGraph, LiveGraphShowsPicturesAsTheyComeAndDropsLateOnes) {
     PumpFor(100ms);
     EXPECT_EQ(1, RendererDrawn(m_spRenderer.Get()));
     EXPECT_EQ(1, RendererDropped(m_spRenderer.Get()));
-    // Overtaken before the window painted it: the newer one is shown, the older counts as dropped.
+    // Drawn on the delivering thread the moment they arrive: one right after the other, both are shown.
     std::thread([&] {
         m_pSource->Push(MakeSample(m_vecPicture, m_pSource->StreamNow()));
         m_pSource->Push(MakeSample(m_vecPicture, m_pSource->StreamNow()));
     }).join();
-    ASSERT_TRUE(PumpUntil([&] { return RendererDrawn(m_spRenderer.Get()) == 2; }, 2000ms));
-    EXPECT_EQ(2, RendererDropped(m_spRenderer.Get()));
+    EXPECT_EQ(3, RendererDrawn(m_spRenderer.Get()));
+    EXPECT_EQ(1, RendererDropped(m_spRenderer.Get()));
     ControlOf(m_spGraph.Get())->Stop();
 }
 
