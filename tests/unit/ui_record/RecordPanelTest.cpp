@@ -1,7 +1,7 @@
 // The record panel in the main window on the simulated camcorder: the recordable time and its
 // colours, the capped and blinking dropped-frame count, the keys, the number of a new recording, a
-// recording whose file stops taking data part way through, and the panel's seven states, pictured in
-// both languages.
+// recording whose file stops taking data part way through, a history row opened for playing, and the
+// panel's seven states, pictured in both languages.
 #include <gtest/gtest.h>
 
 #include <fstream>
