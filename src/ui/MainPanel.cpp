@@ -665,13 +665,21 @@ void MainPanel::CloseModalWindows() {
       },
       reinterpret_cast<LPARAM>(&windows));
 
-  // Down the chain of modal windows to the one on top.
+  // Down the chain of modal windows to the one on top. A dialog that hides itself while a modal
+  // window of its own is open (the option sheet during the disk check) is passed through: it is
+  // disabled, and the window it waits for is the one to close first.
   HWND current = m_hWnd;
   for (size_t depth = 0; !::IsWindowEnabled(current); ++depth) {
-    auto found = std::find_if(windows.begin(), windows.end(), [current](HWND window) {
+    auto ownedDialog = [&current](HWND window) {
       return ::GetParent(window) == current && ::GetWindow(window, GW_OWNER) == current &&
-             ::IsWindowVisible(window) && (::GetWindowLongPtrW(window, GWL_STYLE) & WS_DLGFRAME) != 0;
-    });
+             (::GetWindowLongPtrW(window, GWL_STYLE) & WS_DLGFRAME) != 0;
+    };
+    auto found = std::find_if(windows.begin(), windows.end(),
+                              [&](HWND window) { return ownedDialog(window) && ::IsWindowVisible(window); });
+    if (found == windows.end()) {
+      found = std::find_if(windows.begin(), windows.end(),
+                           [&](HWND window) { return ownedDialog(window) && !::IsWindowEnabled(window); });
+    }
     if (found == windows.end() || depth > windows.size()) return;
     current = *found;
   }

@@ -7,8 +7,10 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ProgramUnderTest.h"
+#include "RecordPanelDriver.h"
 #include "devices/BusControl.h"
 
 using namespace std::chrono_literals;
@@ -96,12 +98,27 @@ TEST_F(CamcorderLink, BusResetUnderTheProgramIsSeenAndTheCamcorderRecordsAgainAf
 
   ASSERT_EQ("OK", Bus("mode camera"));
   ASSERT_TRUE(WaitUsable(true, 20s)) << "the camcorder was not found again";
-  // The virtual VCR listens again: the camcorder's record and stop buttons reach the main window.
+  // The virtual VCR listens again: the camcorder's record and stop buttons reach the main window,
+  // and the recording they start and end is a whole file in the recordings folder.
+  const std::wstring folder = m_folder.substr(0, m_folder.size() - 1);
+  ASSERT_TRUE(e2e::AviFiles(folder).empty());
+  e2e::RecordPanelDriver panel(m_main);
+  ASSERT_NE(nullptr, panel.Panel());
+  ASSERT_TRUE(panel.WaitReady());
   const size_t before = CommandsSeen("EVENT_DVCOMMAND Command=2");
   EXPECT_EQ("OK", Bus("record"));
   EXPECT_TRUE(e2e::WaitUntil([&] { return CommandsSeen("EVENT_DVCOMMAND Command=2") == before + 1; }, 10s));
+  EXPECT_TRUE(panel.WaitRecording()) << "the camcorder's record button started no recording";
+  Sleep(2000);
   EXPECT_EQ("OK", Bus("stop"));
   EXPECT_TRUE(e2e::WaitUntil([&] { return CommandsSeen("EVENT_DVCOMMAND Command=3") >= 1; }, 10s));
+  EXPECT_TRUE(e2e::WaitUntil([&] { return panel.HistoryRows() >= 1; }, 15s)) << "the recording was never closed";
+  const std::vector<std::wstring> files = e2e::AviFiles(folder);
+  ASSERT_EQ(1u, files.size());
+  EXPECT_EQ(L"PLVR0001.avi", files.front());
+  const e2e::AviReport report = e2e::CheckRecordedFile(m_folder + files.front());
+  EXPECT_TRUE(report.bConsistent);
+  EXPECT_GE(report.nFrames, 30u) << "two seconds of recording";
   // The computer's tape state reaches the camcorder again, on every tick.
   const auto sends = [] {
     const std::string state = Bus("state");

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "TestSupport.h"
 #include "avi/AviParser.h"
 #include "avi/ByteOrder.h"
@@ -250,6 +252,64 @@ TEST(AviTool, RepairLeavesOutWhatIsNotAFrameAndSaysSo)
         ASSERT_EQ(RunCommand("ffprobe -v error -select_streams v:0 -show_entries stream=nb_frames -of csv=p=0 " + file, &out), 0);
         EXPECT_EQ(std::stoul(out), 16u) << "the frame count repair reported";
     }
+    for (const char* suffix : {"", ".bak"})
+        std::filesystem::remove(path.string() + suffix);
+}
+
+TEST(AviTool, WithEveryStandardIndexLostRepairNumbersTheFramesByTheLegacyIndex)
+{
+    // The video and audio standard indexes overwritten, the idx1 kept, frame 25's size damaged:
+    // the idx1's repeated and empty entries still give the drops (the first and last frames
+    // among them), frame 25 becomes one more, and every other frame keeps its number.
+    Recording rec;
+    rec.options = OptionsFor(AviType::Type2, rec.recipe);
+    rec.nFrames = 40;
+    rec.drops = {0, 3, 17, 18, 39};
+    const auto path = WriteFile("idx1only.avi", rec);
+    Bytes bytes = ReadWholeFile(path);
+    {
+        avi::MemoryFile whole(bytes);
+        avi::AviParser parser;
+        ASSERT_EQ(parser.Parse(whole), AviResult::Ok);
+        ASSERT_EQ(parser.Streams().size(), 2u);
+        int destroyed = 0;
+        for (const auto& stream : parser.Streams()) {
+            for (const auto& entry : stream.vecSuperIndex) {
+                std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(entry.qwOffset), 32, 0xEE);
+                ++destroyed;
+            }
+        }
+        ASSERT_GE(destroyed, 2);
+        avi::WriteLe32(&bytes[parser.Frames()[25].nPos - 4], 7);
+    }
+    WriteWholeFile(path, bytes);
+    const std::string file = "'" + path.string() + "'";
+
+    std::string out;
+    EXPECT_EQ(Tool("check " + file, &out), 1) << out;
+    ASSERT_EQ(Tool("repair " + file, &out), 0) << out;
+    EXPECT_TRUE(Has(out, "numbered by: the legacy idx1\n")) << out;
+    EXPECT_TRUE(Has(out, "recovered: 40 frames (6 dropped, 0 found after the last index entry)")) << out;
+    EXPECT_TRUE(Has(out, "damaged: 1 frames whose chunks were unusable")) << out;
+    ASSERT_EQ(Tool("check " + file, &out), 0) << out;
+
+    avi::StdioFile repaired;
+    ASSERT_TRUE(repaired.Open(path.string(), avi::StdioFile::Mode::Read));
+    avi::AviParser again;
+    ASSERT_EQ(again.Parse(repaired), AviResult::Ok);
+    ASSERT_EQ(again.Frames().size(), 40u);
+    const std::vector<std::uint32_t> dropped = {0, 3, 17, 18, 25, 39};
+    for (std::uint32_t n = 0; n < 40; ++n) {
+        SCOPED_TRACE("frame " + std::to_string(n));
+        const bool bDrop = std::find(dropped.begin(), dropped.end(), n) != dropped.end();
+        EXPECT_EQ(again.Frames()[n].IsDropped(), bDrop);
+        if (bDrop)
+            continue;
+        Bytes frame;
+        ASSERT_EQ(again.ReadFrame(n, frame), AviResult::Ok);
+        EXPECT_EQ(StampOf(frame), n);
+    }
+    repaired.Close();
     for (const char* suffix : {"", ".bak"})
         std::filesystem::remove(path.string() + suffix);
 }

@@ -91,10 +91,13 @@ TEST_P(DialogPicturesTest, OptionPagesWithAnErrorBalloon) {
   COptionSheet sheet(settings, nullptr, folders);
   std::wstring example, balloon;
   Script script({
-      // The user's click in the edit activates the sheet before the key arrives.
+      // The user's click in the edit activates the sheet before the key arrives; the activation
+      // done first also keeps the sheet from being raised over the balloon afterwards.
       Do([&] { ::SetFocus(sheet.GetWholePage().GetDlgItem(IDC_OPT_PREFIX)); }),
-      Do([&] { TypeText(sheet.GetWholePage().GetDlgItem(IDC_OPT_PREFIX), L"/"); }),
+      // Typed and read in one step: between steps the sheet handles messages, and another program's
+      // window taking the activation there would hide the balloon before it is read.
       Do([&] {
+        TypeText(sheet.GetWholePage().GetDlgItem(IDC_OPT_PREFIX), L"/");
         example = sheet.GetWholePage().GetDlgItemText(IDC_OPT_EXAMPLE);
         PanelToolTip& tip = sheet.GetWholePage().GetToolTip();
         if (tip.GetBalloonWindow() != nullptr) balloon = tip.GetToolText(tip.GetBalloonWindow());

@@ -90,6 +90,53 @@ TEST_F(OptionsMainWindowTest, CancelledOptionsAreNotSaved) {
   EXPECT_EQ(Saved().GetRecordMode(), 0u);
 }
 
+// The end of the session while the disk check runs behind the hidden option sheet: the chain of
+// modal windows reaches the check through the hidden sheet, so the check, the sheet and then the
+// window close, and the worker's temporary file goes with the check.
+TEST_F(OptionsMainWindowTest, EndOfSessionDuringThePerformanceCheckClosesItAndTheSheet) {
+  Open();
+  HWND sheet = nullptr, check = nullptr;
+  bool sheetHidden = false;
+  size_t filesWhileRunning = 0;
+  LRESULT answer = 0;
+  DWORD asked = 0;
+  bool closedByChain = false;
+  Script script({
+      WaitFor([&] { return (sheet = Sheet()) != nullptr; }),
+      Do([&] { PostClick(PropSheet_GetCurrentPageHwnd(sheet), IDC_OPT_PERFORMANCE); }),
+      WaitFor([&] { return (check = DialogWithItem(IDC_PERF_GRAPH)) != nullptr; }),
+      Do([&] { PostClick(check, IDC_PERF_START); }),
+      WaitFor([&] { return !TemporaryFiles(m_strFolder).empty(); }),
+      Do([&] {
+        sheetHidden = !::IsWindowVisible(sheet);
+        filesWhileRunning = TemporaryFiles(m_strFolder).size();
+        answer = m_spPanel->SendMessage(WM_QUERYENDSESSION, 0, 0);
+        asked = ::GetTickCount();
+      }),
+      WaitFor([&] {
+        closedByChain = !::IsWindow(check) && !::IsWindow(sheet);
+        return closedByChain || ::GetTickCount() - asked > 8000;
+      }),
+      // Left open, the check and then the sheet are cancelled so that the test ends.
+      Do([&] {
+        if (::IsWindow(check)) ::PostMessageW(check, WM_COMMAND, IDCANCEL, 0);
+      }),
+      WaitFor([&] { return !::IsWindow(check); }),
+      Do([&] {
+        if (::IsWindow(sheet)) ::PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+      }),
+  });
+  m_spPanel->PostMessage(WM_COMMAND, MAKEWPARAM(IDC_MAIN_OPTIONS, 0), 0);
+  EXPECT_TRUE(PumpUntil([&] { return script.Finished() && !m_spPanel->IsOptionsOpen(); }, 20000));
+  EXPECT_TRUE(sheetHidden);
+  EXPECT_EQ(filesWhileRunning, 1u);
+  EXPECT_NE(answer, 0);
+  EXPECT_TRUE(closedByChain) << "the check and the sheet stayed open after the session was allowed to end";
+  EXPECT_TRUE(TemporaryFiles(m_strFolder).empty()) << "the check's temporary file is left behind";
+  EXPECT_TRUE(m_spPanel->IsClosing());
+  EXPECT_FALSE(::IsWindowVisible(Window()));
+}
+
 TEST_F(OptionsMainWindowTest, StartupCheckShowsTheFolderAndStoresItsBox) {
   Open(0);
   m_spPanel->GetSettings().SetVideoFolderCheck(1);

@@ -1,7 +1,7 @@
 // The record panel in the main window on the simulated camcorder: the recordable time and its
 // colours, the capped and blinking dropped-frame count, the keys, the number of a new recording, a
-// recording whose file stops taking data part way through, and the panel's seven states, pictured in
-// both languages.
+// recording whose file stops taking data part way through, a history row opened for playing, and the
+// panel's seven states, pictured in both languages.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -289,6 +289,97 @@ TEST_F(RecordPanelTest, ANewRecordingTakesTheFoldersNextNumberWithoutWaitingForA
   EXPECT_EQ(L"CLIP0001.avi", path.substr(path.rfind(L'\\') + 1));
   PumpUntil([] { return false; }, 300);
   click(IDC_RECORD_STOP);
+}
+
+TEST_F(RecordPanelTest, DoubleClickInTheHistoryPlaysTheFileFromTheDropsSecondOrFromTheStart) {
+  devices::Bus::Get().SetTickSource(nullptr);
+  OpenReady();
+  ASSERT_TRUE(TickUntilState(RecordPanel::kPanelReady));
+  const std::wstring path = m_spPanel->GetSettings().GetNextFilePath();
+  ::SendMessageW(Panel(), WM_COMMAND, MAKEWPARAM(IDC_RECORD_RECORD, BN_CLICKED), 0);
+  // Frames lost after a second and a half: their row is that of second 1 or later.
+  PumpUntil([] { return false; }, 1500);
+  EXPECT_EQ("OK", devices::ExecuteBusCommand("drop 3"));
+  PumpUntil([] { return false; }, 1000);
+  ::SendMessageW(Panel(), WM_COMMAND, MAKEWPARAM(IDC_RECORD_STOP, BN_CLICKED), 0);
+  ASSERT_EQ(RecordPanel::kRecordStopped, Panel().GetRecordState());
+
+  DropHistoryList& history = Panel().GetHistoryList();
+  PlayGraph& player = m_spPanel->GetPlayPanel().GetPlayGraph();
+  // Selects a row and double-clicks it as the mouse would; returns the row's second.
+  auto open = [&](int row) {
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    ::SendMessageW(history, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+    PumpPending();
+    int second = -2;
+    history.GetSelectedEntry(nullptr, nullptr, nullptr, &second, nullptr);
+    RECT place{};
+    place.left = LVIR_BOUNDS;
+    ::SendMessageW(history, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&place));
+    ::PostMessageW(history, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(place.left + 20, (place.top + place.bottom) / 2));
+    PumpPending();
+    return second;
+  };
+  int dropRow = -1;
+  for (int row = 0; row < history.GetRowCount() && dropRow < 0; ++row) {
+    int second = -1;
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED;
+    state.state = LVIS_SELECTED;
+    ::SendMessageW(history, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+    if (history.GetSelectedEntry(nullptr, nullptr, nullptr, &second, nullptr) && second >= 0) dropRow = row;
+  }
+  ASSERT_GE(dropRow, 1) << "no drop row under the file row";
+  PumpPending();
+
+  // The file changed since it was listed (its last write time moved on): message 154, no play.
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  ASSERT_TRUE(::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
+  auto setWriteTime = [&](FILETIME time) {
+    HANDLE file = ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    EXPECT_TRUE(::SetFileTime(file, nullptr, nullptr, &time));
+    ::CloseHandle(file);
+  };
+  FILETIME later = data.ftLastWriteTime;
+  later.dwHighDateTime += 1;
+  setWriteTime(later);
+  std::wstring message;
+  {
+    WhileModal closeBox([&] {
+      const std::vector<HWND> boxes = VisibleDialogs(Window());
+      if (boxes.empty()) return false;
+      message = MessageBoxText(boxes.front());
+      ::PostMessageW(boxes.front(), WM_COMMAND, IDOK, 0);
+      return true;
+    });
+    open(dropRow);
+    PumpUntil([&] { return !message.empty(); }, 3000);
+  }
+  EXPECT_EQ(framework::LoadResString(IDS_FILE_NOT_FOUND), message);
+  EXPECT_EQ(MainPanel::kRecordTab, m_spPanel->GetCurrentTab());
+  setWriteTime(data.ftLastWriteTime);
+
+  // The drop row: the play tab shows the file at the drop's second and plays it.
+  const int second = open(dropRow);
+  ASSERT_GE(second, 1);
+  EXPECT_EQ(MainPanel::kPlayTab, m_spPanel->GetCurrentTab());
+  EXPECT_EQ(path, player.GetFilePath());
+  EXPECT_EQ(PlayGraph::StatePlaying, player.GetState());
+  const int frame = player.GetCurrentFrame();
+  EXPECT_GE(frame, second * 30 - 1);
+  EXPECT_LT(frame, second * 30 + 20);
+
+  // The file row: from the start.
+  m_spPanel->SelectTab(MainPanel::kRecordTab);
+  PumpPending();
+  EXPECT_EQ(-1, open(0));
+  EXPECT_EQ(MainPanel::kPlayTab, m_spPanel->GetCurrentTab());
+  EXPECT_EQ(path, player.GetFilePath());
+  EXPECT_LT(player.GetCurrentFrame(), 20);
 }
 
 // Pictures of the main window for a person to look at, beside the end-to-end tests' ones.
