@@ -196,6 +196,6 @@ print_server_requests() {
   frames=$(awk -v t="${PHASE_WALL[$name]}" -v f="$fps" 'BEGIN { print t * f }')
   printf '  Wine server requests during %s, per frame (%s frames):\n' "$name" "${frames%.*}"
   sed -n "$((TRACE_FROM[$name] + 1)),${TRACE_TO[$name]}p" "$WORK/server.trace" |
-    sed -n 's/^[0-9a-f]*: \([a-z_]*\)(.*/\1/p' | sort | uniq -c | sort -rn | head -${PLOVER_BENCH_TRACE_TOP:-15} |
+    sed -n 's/^[0-9a-f]*: \([a-z_]*\)( .*/\1/p' | sort | uniq -c | sort -rn | head -${PLOVER_BENCH_TRACE_TOP:-15} |
     awk -v f="$frames" '{ total += $1; printf "    %8.2f  %s\n", $1 / f, $2 } END { printf "    %8.2f  (these together)\n", total / f }'
 }

@@ -235,12 +235,16 @@ int TimeSlider::PositionCell(int frame) const {
 
 void TimeSlider::SetCurrentCell(int cell) {
   if (cell == m_nCurrentCell) return;
-  RECT thumb{};
-  GetThumbRect(&thumb);
-  ::InvalidateRect(m_hWnd, &thumb, FALSE);
+  // The old and the new thumb place are invalidated together: while a file plays the thumb moves
+  // a cell at a time, and each invalidation is a call into the window system.
+  RECT before{};
+  GetThumbRect(&before);
   m_nCurrentCell = cell;
-  GetThumbRect(&thumb);
-  ::InvalidateRect(m_hWnd, &thumb, FALSE);
+  RECT after{};
+  GetThumbRect(&after);
+  RECT both{};
+  ::UnionRect(&both, &before, &after);
+  ::InvalidateRect(m_hWnd, &both, FALSE);
   ::UpdateWindow(m_hWnd);
 }
 
