@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -176,8 +177,9 @@ public:
                 const DWORD dwNow = Bus::Get().Now();
                 Pump(dwNow);
                 // Asleep until the next frame falls due, not woken every few milliseconds for
-                // nothing (each wake is a call into the system).
-                std::this_thread::sleep_for(std::chrono::milliseconds(MsUntilNextFrame(dwNow)));
+                // nothing (each wake is a call into the system); a stop wakes it at once.
+                std::unique_lock lock(m_wakeMutex);
+                m_wake.wait_for(lock, std::chrono::milliseconds(MsUntilNextFrame(dwNow)), [this] { return !m_bRun; });
             }
         });
         return S_OK;
@@ -186,7 +188,11 @@ public:
     // A stop ends the run: the next production (a new start or the next pump) restarts the
     // stream clock instead of making every frame that fell due in between.
     HRESULT STDMETHODCALLTYPE StopStreaming() override {
-        m_bRun = false;
+        {
+            std::lock_guard lock(m_wakeMutex);
+            m_bRun = false;
+        }
+        m_wake.notify_all();
         if (m_thread.joinable()) m_thread.join();
         std::lock_guard lock(m_streamMutex);
         if (m_bClockStarted) m_bRestartClock = true;
@@ -246,9 +252,10 @@ private:
     }
 
     // How long the streaming thread may sleep after a pump at dwNowMs: until the next frame is
-    // due, at least 1 ms and at most MaxSleepMs (a stop or a change of the camcorder is seen soon).
+    // due, at least 1 ms and at most MaxSleepMs (a frame period and a little more, so that a
+    // change of the camcorder is seen at the next frame).
     DWORD MsUntilNextFrame(DWORD dwNowMs) {
-        constexpr uint64_t MaxSleepMs = 20;
+        constexpr uint64_t MaxSleepMs = 50;
         std::lock_guard lock(m_streamMutex);
         if (!m_bClockStarted || m_bRestartClock) return 1;
         const uint64_t nDue = FrameMs(m_nNextFrame - m_nStartFrame);
@@ -303,6 +310,8 @@ private:
     std::vector<uint8_t> m_vecFrame;
     PatternFrames m_pattern;
     std::atomic<bool> m_bRun{false};
+    std::mutex m_wakeMutex;             // with m_wake: the streaming thread's sleep, ended by a stop
+    std::condition_variable m_wake;
     std::thread m_thread;
 };
 
