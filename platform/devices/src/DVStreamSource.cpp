@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -60,8 +59,12 @@ private:
 
 class DVFilter : public RefCounted<IBaseFilter>, public IAMExtTransport, public IAMExtDevice, public IDVStreamSource {
 public:
-    DVFilter(size_t nIndex, unsigned nGeneration) : m_nIndex(nIndex), m_nGeneration(nGeneration) {}
-    ~DVFilter() override { StopStreaming(); }
+    DVFilter(size_t nIndex, unsigned nGeneration)
+        : m_nIndex(nIndex), m_nGeneration(nGeneration), m_hStop(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~DVFilter() override {
+        StopStreaming();
+        if (m_hStop != nullptr) ::CloseHandle(m_hStop);
+    }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         if (ppv == nullptr) return E_POINTER;
@@ -171,6 +174,7 @@ public:
     HRESULT STDMETHODCALLTYPE StartStreaming() override {
         if (m_thread.joinable()) return S_FALSE;
         m_bRun = true;
+        if (m_hStop != nullptr) ::ResetEvent(m_hStop);
         m_thread = std::thread([this] {
             while (m_bRun) {
                 // The bus's clock, so that the stream keeps the time the camcorder keeps.
@@ -178,8 +182,12 @@ public:
                 Pump(dwNow);
                 // Asleep until the next frame falls due, not woken every few milliseconds for
                 // nothing (each wake is a call into the system); a stop wakes it at once.
-                std::unique_lock lock(m_wakeMutex);
-                m_wake.wait_for(lock, std::chrono::milliseconds(MsUntilNextFrame(dwNow)), [this] { return !m_bRun; });
+                const DWORD dwSleep = MsUntilNextFrame(dwNow);
+                if (m_hStop != nullptr) {
+                    ::WaitForSingleObject(m_hStop, dwSleep);
+                } else {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(dwSleep));
+                }
             }
         });
         return S_OK;
@@ -188,11 +196,8 @@ public:
     // A stop ends the run: the next production (a new start or the next pump) restarts the
     // stream clock instead of making every frame that fell due in between.
     HRESULT STDMETHODCALLTYPE StopStreaming() override {
-        {
-            std::lock_guard lock(m_wakeMutex);
-            m_bRun = false;
-        }
-        m_wake.notify_all();
+        m_bRun = false;
+        if (m_hStop != nullptr) ::SetEvent(m_hStop);
         if (m_thread.joinable()) m_thread.join();
         std::lock_guard lock(m_streamMutex);
         if (m_bClockStarted) m_bRestartClock = true;
@@ -310,8 +315,7 @@ private:
     std::vector<uint8_t> m_vecFrame;
     PatternFrames m_pattern;
     std::atomic<bool> m_bRun{false};
-    std::mutex m_wakeMutex;             // with m_wake: the streaming thread's sleep, ended by a stop
-    std::condition_variable m_wake;
+    HANDLE m_hStop;  // set by a stop: ends the streaming thread's sleep at once
     std::thread m_thread;
 };
 
