@@ -44,7 +44,11 @@ LRESULT GraphWindow::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_TIMER:
-        if (wParam == TimerId) m_graph.OnGraphTimer();
+        if (wParam == TimerId) {
+            m_graph.OnGraphTimer();
+            // A graph with nothing to watch is not woken a hundred times a second for nothing.
+            if (!m_graph.NeedsGraphTimer()) ::KillTimer(GetSafeHwnd(), TimerId);
+        }
         return DefaultProc(msg, wParam, lParam);
     case GraphNotifyMessage:
         return m_graph.OnGraphNotify(wParam, lParam);
@@ -61,6 +65,10 @@ BaseGraph::~BaseGraph() {
 
 LRESULT BaseGraph::OnGraphNotify(WPARAM, LPARAM) {
     return 0;
+}
+
+void BaseGraph::StartGraphTimer() {
+    if (m_graphWindow.IsSubclassed()) ::SetTimer(m_graphWindow.GetSafeHwnd(), GraphWindow::TimerId, GraphWindow::TimerPeriodMs, nullptr);
 }
 
 HRESULT BaseGraph::InitGraph(HWND hWnd) {

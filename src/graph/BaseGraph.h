@@ -37,8 +37,10 @@ public:
     BaseGraph(const BaseGraph&) = delete;
     BaseGraph& operator=(const BaseGraph&) = delete;
 
-    // Called every 10 ms while the graph is initialised.
+    // Called every 10 ms while the graph is initialised and has something to watch: after a tick
+    // at which NeedsGraphTimer is false the timer stops until StartGraphTimer is called.
     virtual void OnGraphTimer() {}
+    virtual bool NeedsGraphTimer() const { return true; }
     // Called for each graph notification message.
     virtual LRESULT OnGraphNotify(WPARAM wParam, LPARAM lParam);
 
@@ -58,6 +60,9 @@ public:
     HWND GetPreviewWindow() const { return m_graphWindow.GetSafeHwnd(); }
 
 protected:
+    // Has the 10 ms timer run again, when the graph comes into a state it watches.
+    void StartGraphTimer();
+
     GraphWindow m_graphWindow;
     MediaPtr<media::IGraphBuilder> m_spGraph;
     MediaPtr<media::ICaptureGraphBuilder2> m_spCapture;

@@ -208,6 +208,7 @@ HRESULT PlayGraph::Play() {
     const HRESULT hr = RunGraph();
     if (FAILED(hr)) return hr;
     m_nState = m_nState == StatePausedOut ? StatePlayingOut : StatePlaying;
+    StartGraphTimer();
     SetTapeState(TapePlaying);
     return S_OK;
 }

@@ -46,6 +46,7 @@ public:
     HRESULT ClearGraph();
 
     void OnGraphTimer() override;
+    bool NeedsGraphTimer() const override { return m_nState == StatePlaying || m_nState == StatePlayingOut; }
     LRESULT OnGraphNotify(WPARAM wParam, LPARAM lParam) override;
 
 private:

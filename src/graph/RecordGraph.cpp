@@ -353,6 +353,7 @@ HRESULT RecordGraph::StartCapture() {
             return hr;
         }
         m_nState = StateCapture;
+        StartGraphTimer();
         SetTapeState(TapeRecording);
         return S_OK;
     }
@@ -379,6 +380,7 @@ HRESULT RecordGraph::StartCapture() {
         return hr;
     }
     m_nState = StateCapture;
+    StartGraphTimer();
     SetTapeState(TapeRecording);
     return S_OK;
 }

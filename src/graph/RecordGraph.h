@@ -60,6 +60,7 @@ public:
     }
 
     void OnGraphTimer() override;
+    bool NeedsGraphTimer() const override { return m_nState == StateCapture || m_nState == StatePaused; }
     LRESULT OnGraphNotify(WPARAM wParam, LPARAM lParam) override;
 
 protected:

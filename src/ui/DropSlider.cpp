@@ -62,6 +62,11 @@ bool TransparentBitmap::Prepare(HBITMAP source, COLORREF transparent) {
     ::SetTextColor(imageDC, RGB(0, 0, 0));
     ::BitBlt(imageDC, 0, 0, width, height, maskDC, 0, 0, kRopDestAndNotSource);
   }
+  if (m_dcMask.Get() == nullptr || m_dcImage.Get() == nullptr || m_dcWork.Get() == nullptr) return false;
+  // The new bitmaps take the places of any earlier ones in the DCs before those are freed.
+  ::SelectObject(m_dcMask, mask.Get());
+  ::SelectObject(m_dcImage, image.Get());
+  ::SelectObject(m_dcWork, work.Get());
   m_bmpMask = std::move(mask);
   m_bmpImage = std::move(image);
   m_bmpWork = std::move(work);
@@ -73,20 +78,14 @@ void TransparentBitmap::Draw(HDC dc, int x, int y) const {
   if (!IsReady()) return;
   const int width = m_size.cx;
   const int height = m_size.cy;
-  framework::MemoryDC workDC(dc);
-  framework::MemoryDC maskDC(dc);
-  framework::MemoryDC imageDC(dc);
-  framework::SelectObjectScope selectWork(workDC, m_bmpWork.Get());
-  framework::SelectObjectScope selectMask(maskDC, m_bmpMask.Get());
-  framework::SelectObjectScope selectImage(imageDC, m_bmpImage.Get());
-  ::BitBlt(workDC, 0, 0, width, height, dc, x, y, SRCCOPY);
+  ::BitBlt(m_dcWork, 0, 0, width, height, dc, x, y, SRCCOPY);
   // The mask keeps the destination where the picture is transparent and clears it elsewhere; the
   // prepared picture, black where transparent, then fills the cleared pixels.
-  ::SetBkColor(workDC, RGB(255, 255, 255));
-  ::SetTextColor(workDC, RGB(0, 0, 0));
-  ::BitBlt(workDC, 0, 0, width, height, maskDC, 0, 0, SRCAND);
-  ::BitBlt(workDC, 0, 0, width, height, imageDC, 0, 0, SRCINVERT);
-  ::BitBlt(dc, x, y, width, height, workDC, 0, 0, SRCCOPY);
+  ::SetBkColor(m_dcWork, RGB(255, 255, 255));
+  ::SetTextColor(m_dcWork, RGB(0, 0, 0));
+  ::BitBlt(m_dcWork, 0, 0, width, height, m_dcMask, 0, 0, SRCAND);
+  ::BitBlt(m_dcWork, 0, 0, width, height, m_dcImage, 0, 0, SRCINVERT);
+  ::BitBlt(dc, x, y, width, height, m_dcWork, 0, 0, SRCCOPY);
 }
 
 bool DropSlider::Create(HWND owner, UINT id, UINT notifyMessage, UINT thumbBitmapId) {

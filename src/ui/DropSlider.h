@@ -31,6 +31,12 @@ class TransparentBitmap {
   framework::BitmapHolder m_bmpMask;   // one bit a pixel: white where transparent
   framework::BitmapHolder m_bmpImage;  // the picture with its transparent pixels black
   framework::BitmapHolder m_bmpWork;   // the destination area while it is combined
+  // Each bitmap stays selected in a DC of its own from Prepare on (the DCs go before the bitmaps):
+  // the thumb is drawn at every frame while a file plays, and under Wine selecting a bitmap of the
+  // screen's format into a DC asks the window system for the display's layout each time.
+  framework::MemoryDC m_dcMask{nullptr};
+  framework::MemoryDC m_dcImage{nullptr};
+  framework::MemoryDC m_dcWork{nullptr};
   SIZE m_size{};
 };
 

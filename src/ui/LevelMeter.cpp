@@ -50,6 +50,7 @@ void LevelMeter::SetLevels(int nLevel1, int nLevel2, int nPeak1, int nPeak2) {
   m_nLevel[1] = nLevel2;
   m_nPeak[0] = nPeak1;
   m_nPeak[1] = nPeak2;
+  bool bChanged = false;
   for (int nRow = 0; nRow < 2; ++nRow) {
     for (int i = 1; i <= kSegments; ++i) {
       const bool bWasLit = IsLit(m_nShownLevel[nRow], m_nShownPeak[nRow], i);
@@ -57,11 +58,13 @@ void LevelMeter::SetLevels(int nLevel1, int nLevel2, int nPeak1, int nPeak2) {
       if (bWasLit == bIsLit) continue;
       const RECT rect = SegmentRect(nRow, i);
       if (m_hWnd != nullptr) ::InvalidateRect(m_hWnd, &rect, FALSE);
+      bChanged = true;
     }
     m_nShownLevel[nRow] = m_nLevel[nRow];
     m_nShownPeak[nRow] = m_nPeak[nRow];
   }
-  if (m_hWnd != nullptr) ::UpdateWindow(m_hWnd);
+  // Asking for an update that has nothing to paint is still a call into the window system.
+  if (bChanged && m_hWnd != nullptr) ::UpdateWindow(m_hWnd);
 }
 
 void LevelMeter::OnSubclassed() { LoadBitmaps(); }

@@ -523,13 +523,17 @@ void MainPanel::UpdateStatusIcon() {
     }
   }
   // The picture is changed only when it differs from the one shown.
-  HWND icon = GetDlgItem(IDC_MAIN_STATUS_ICON);
-  if (m_skinLayout.GetVariant(icon) != image) m_skinLayout.SetVariant(icon, image);
+  // Asked at every device event (each frame while a file plays): the item is looked up once.
+  if (m_hStatusIcon == nullptr) m_hStatusIcon = GetDlgItem(IDC_MAIN_STATUS_ICON);
+  if (m_skinLayout.GetVariant(m_hStatusIcon) != image) m_skinLayout.SetVariant(m_hStatusIcon, image);
 }
 
 void MainPanel::ShowCamcorderName() {
   const bool usable = m_dvManager.GetDVDevice().GetDVMode() == kUsableDVMode;
-  ::ShowWindow(GetDlgItem(IDC_MAIN_CAMCORDER_NAME), usable ? SW_SHOW : SW_HIDE);
+  HWND name = m_lblCamcorderName.GetSafeHwnd();
+  if (name == nullptr) name = GetDlgItem(IDC_MAIN_CAMCORDER_NAME);
+  const bool shown = (::GetWindowLongPtrW(name, GWL_STYLE) & WS_VISIBLE) != 0;
+  if (shown != usable) ::ShowWindow(name, usable ? SW_SHOW : SW_HIDE);
 }
 
 LRESULT MainPanel::OnDeviceEvent(int code, LPARAM argument) {

@@ -181,4 +181,5 @@ class MainPanel : public framework::Dialog {
   SkinButton m_btnPlayTab;
   SkinButton m_btnRecordTab;
   SkinLabel m_lblCamcorderName;
+  HWND m_hStatusIcon = nullptr;
 };

@@ -419,8 +419,8 @@ std::wstring PlayPanel::ChooseFolder(const std::wstring& initial) {
 void PlayPanel::ShowFile(const std::wstring& path, int seconds) {
   if (m_hWnd == nullptr || !m_slider.IsWindow()) return;
   StopPlay();
-  EnableControl(IDC_PLAY_PLAY, false);
-  EnableControl(IDC_PLAY_TO_START, false);
+  EnableControl(m_btnPlay, false);
+  EnableControl(m_btnToStart, false);
   ::InvalidateRect(m_slider, nullptr, TRUE);
   Invalidate();
 
@@ -441,8 +441,8 @@ void PlayPanel::ShowFile(const std::wstring& path, int seconds) {
   if (state == PlayGraph::StateNoFile) {
     m_lblAnnouncement.SetText(path.empty() ? std::wstring() : framework::LoadResString(IDS_FILE_UNREADABLE));
   } else {
-    EnableControl(IDC_PLAY_PLAY, true);
-    EnableControl(IDC_PLAY_TO_START, true);
+    EnableControl(m_btnPlay, true);
+    EnableControl(m_btnToStart, true);
     m_playGraph.SeekToTimeCode(seconds / 3600, (seconds / 60) % 60, seconds % 60, 0);
     m_slider.SetPosition(m_playGraph.GetCurrentFrame(), true);
   }
@@ -549,9 +549,9 @@ void PlayPanel::ZoomSlider(int step) {
   UpdatePositionDisplay(false);
 }
 
-void PlayPanel::EnableControl(int id, bool enable) {
-  HWND control = GetDlgItem(id);
-  if (control == nullptr) return;
+void PlayPanel::EnableControl(HWND control, bool enable) {
+  // Asked at every frame while playing: a control already in that state is left alone.
+  if (control == nullptr || (::IsWindowEnabled(control) != FALSE) == enable) return;
   if (!enable && ::GetFocus() == control) ::SetFocus(m_hWnd);
   ::EnableWindow(control, enable ? TRUE : FALSE);
 }
@@ -560,13 +560,13 @@ void PlayPanel::UpdatePositionDisplay(bool follow) {
   if (!m_slider.IsWindow()) return;
   if (follow) m_slider.SetPositionFollow(m_playGraph.GetCurrentFrame());
   const auto [lowest, highest] = m_slider.GetZoomRange();
-  EnableControl(IDC_PLAY_ZOOM_IN, m_slider.GetZoomLevel() != highest);
-  EnableControl(IDC_PLAY_ZOOM_OUT, m_slider.GetZoomLevel() != lowest);
+  EnableControl(m_btnZoomIn, m_slider.GetZoomLevel() != highest);
+  EnableControl(m_btnZoomOut, m_slider.GetZoomLevel() != lowest);
 
   const int previous = m_slider.GetPreviousDrop();
   const int next = m_slider.GetNextDrop();
-  EnableControl(IDC_PLAY_PREVIOUS_DROP, previous > 0);
-  EnableControl(IDC_PLAY_NEXT_DROP, next > 0);
+  EnableControl(m_btnPreviousDrop, previous > 0);
+  EnableControl(m_btnNextDrop, next > 0);
   m_lblPreviousCount.SetText(CountText(previous));
   m_lblNextCount.SetText(CountText(next));
 

@@ -100,7 +100,7 @@ class PlayPanel : public framework::Dialog {
   void ShowFileName(const std::wstring& path);
   void ShowTotalTime();
   // Enables or disables a control; a disabled control gives its focus to the panel.
-  void EnableControl(int id, bool enable);
+  void EnableControl(HWND control, bool enable);
   // Swaps the play and pause buttons; the focus goes along when the hidden one had it.
   void SwapPlayButtons(bool playing);
   void OnSliderNotify(WPARAM code);

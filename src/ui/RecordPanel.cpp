@@ -472,6 +472,8 @@ void RecordPanel::SetVisible(bool visible) {
       ::DispatchMessageW(&pending);
     }
     m_recordGraph.SetMute(FALSE);
+    // The level meter is fed again (hidden, the panel shows no levels and needs no ticks).
+    if (m_bInitialized) SetTimer(m_hWnd, kLevelTimerId, kLevelPeriodMs, nullptr);
     // The preview is rebuilt when it does not run; a capture is never cut off for it.
     if (m_bInitialized && m_recordGraph.GetState() != RecordGraph::StatePreview && !IsGraphRecordingOrPaused()) {
       m_recordGraph.UpdateGraph();
@@ -479,6 +481,7 @@ void RecordPanel::SetVisible(bool visible) {
   } else {
     ShowWindow(SW_HIDE);
     m_recordGraph.SetMute(TRUE);
+    KillTimer(m_hWnd, kLevelTimerId);
   }
   ApplyPreviewGeometry();
 }

@@ -94,8 +94,10 @@ bool SkinLabel::OnReflectedMessage(UINT msg, WPARAM wParam, LPARAM, LRESULT& res
 }
 
 LRESULT SkinLabel::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-  // However the text is set, the old one is erased through the parent's background first: a
-  // transparent label does not paint over it itself.
-  if (msg == WM_SETTEXT) InvalidateUnder(m_hWnd);
+  // However the text is set, the old one of a transparent label is erased through the parent's
+  // background first, as the label does not paint over it itself. A label with a solid background
+  // fills it when the new text is drawn, so the parent is left alone: a counter changing twenty
+  // times a second would otherwise repaint the panel under it as often.
+  if (msg == WM_SETTEXT && !m_brushBk) InvalidateUnder(m_hWnd);
   return DefaultProc(msg, wParam, lParam);
 }

@@ -24,8 +24,8 @@ class SkinLabel : public framework::Control {
   COLORREF GetTextColor() const { return m_crText; }
   // A solid background, or (COLORREF)-1 for a transparent one.
   void SetBkColor(COLORREF color);
-  // Erases the old text through the parent's background, then sets the new one; nothing when the
-  // text is already shown.
+  // Sets the new text, erasing the old one through the parent's background when the label is
+  // transparent (a solid one fills its background itself); nothing when the text is already shown.
   void SetText(const std::wstring& text);
   HFONT GetFont() const { return m_font.Get(); }
   const LOGFONTW& GetLogFont() const { return m_logFont; }

@@ -8,10 +8,10 @@
 #include "ui/PanelToolTip.h"
 
 SkinLayout::~SkinLayout() {
-  for (auto& [control, picture] : m_mapPicture) {
+  for (const auto& [control, picture] : m_mapPicture) {
     // A static that still shows the picture must not paint a freed bitmap.
     if (::IsWindow(control) &&
-        reinterpret_cast<HBITMAP>(::SendMessageW(control, STM_GETIMAGE, IMAGE_BITMAP, 0)) == picture.Get()) {
+        reinterpret_cast<HBITMAP>(::SendMessageW(control, STM_GETIMAGE, IMAGE_BITMAP, 0)) == picture) {
       ::SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, 0);
     }
   }
@@ -24,6 +24,7 @@ bool SkinLayout::Init(HWND parent, const SkinLayoutRecord* table, int rowCount, 
   m_pToolTip = toolTip;
   m_mapFirstRow.clear();
   m_mapVariant.clear();
+  m_mapControl.clear();
 
   std::vector<int> controlIds;
   HWND previous = HWND_BOTTOM;
@@ -58,7 +59,13 @@ const SkinLayoutRecord* SkinLayout::FindRow(int controlId, int variant) const {
 }
 
 bool SkinLayout::SetVariant(int controlId, int variant) {
-  return SetVariant(::GetDlgItem(m_hParent, controlId), variant);
+  // Looking a child up by its id asks the window system for the parent's children; the controls
+  // are found once.
+  // Looking a child up by its id asks the window system for the parent's children; the controls
+  // are found once.
+  HWND& control = m_mapControl[controlId];
+  if (control == nullptr || !::IsWindow(control)) control = ::GetDlgItem(m_hParent, controlId);
+  return SetVariant(control, variant);
 }
 
 bool SkinLayout::SetVariant(HWND control, int variant) {
@@ -84,16 +91,37 @@ int SkinLayout::GetVariant(HWND control) const {
   return found != m_mapVariant.end() ? found->second : -1;
 }
 
+bool SkinLayout::IsOurPicture(HBITMAP bitmap) const {
+  for (const auto& [id, picture] : m_mapSmallPicture)
+    if (picture.Get() == bitmap) return true;
+  return false;
+}
+
 void SkinLayout::ApplyPicture(HWND control, const SkinLayoutRecord& row) {
   if (row.nBitmap[0] == 0) return;
-  framework::BitmapHolder picture(framework::BitmapButton::LoadResourceBitmap(static_cast<UINT>(row.nBitmap[0])));
-  if (!picture) return;
-  framework::BitmapHolder& shown = m_mapPicture[control];
+  // Small pictures are loaded once and kept: an animation (the recording icon) steps through the
+  // same few several times a second. A large one is loaded when shown and freed when replaced.
+  constexpr LONG kKeptPixels = 64 * 64;
+  const auto cached = m_mapSmallPicture.find(row.nBitmap[0]);
+  HBITMAP picture = cached != m_mapSmallPicture.end() ? cached->second.Get() : nullptr;
+  framework::BitmapHolder loaded;
+  if (picture == nullptr) {
+    loaded.Reset(framework::BitmapButton::LoadResourceBitmap(static_cast<UINT>(row.nBitmap[0])));
+    if (!loaded) return;
+    picture = loaded.Get();
+    BITMAP info{};
+    if (::GetObjectW(picture, sizeof(info), &info) != 0 && info.bmWidth * info.bmHeight <= kKeptPixels)
+      m_mapSmallPicture[row.nBitmap[0]] = std::move(loaded);
+  }
+  HBITMAP& shown = m_mapPicture[control];
+  if (shown == picture) return;
   const auto replaced = reinterpret_cast<HBITMAP>(
-      ::SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture.Get())));
-  // A picture the static had before the layout took it over is freed here; one of ours by the holder.
-  if (replaced != nullptr && replaced != shown.Get() && replaced != picture.Get()) ::DeleteObject(replaced);
-  shown = std::move(picture);
+      ::SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture)));
+  // A picture the static had before the layout took it over is freed here; ours by their holders.
+  framework::BitmapHolder& large = m_mapLargePicture[control];
+  if (replaced != nullptr && replaced != large.Get() && !IsOurPicture(replaced)) ::DeleteObject(replaced);
+  large = std::move(loaded);
+  shown = picture;
 }
 
 void SkinLayout::ApplyButtonBitmaps(HWND control, const SkinLayoutRecord& row) {

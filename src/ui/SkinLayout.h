@@ -37,7 +37,7 @@ static_assert(sizeof(SkinLayoutRecord) == 13 * 4, "a layout row is thirteen 32-b
 class SkinLayout {
  public:
   SkinLayout() = default;
-  // Takes the pictures it gave back from the statics that still show them, then frees them.
+  // Takes its pictures back from the statics that still show them, then frees them.
   ~SkinLayout();
   SkinLayout(const SkinLayout&) = delete;
   SkinLayout& operator=(const SkinLayout&) = delete;
@@ -55,6 +55,7 @@ class SkinLayout {
 
  private:
   const SkinLayoutRecord* FindRow(int controlId, int variant) const;
+  bool IsOurPicture(HBITMAP bitmap) const;
   void ApplyPicture(HWND control, const SkinLayoutRecord& row);
   void ApplyButtonBitmaps(HWND control, const SkinLayoutRecord& row);
   void ApplyToolTip(HWND control, const SkinLayoutRecord& row);
@@ -66,5 +67,8 @@ class SkinLayout {
   PanelToolTip* m_pToolTip = nullptr;
   std::map<int, int> m_mapFirstRow;        // control id -> index of its first row
   std::map<HWND, int> m_mapVariant;        // control window -> current variant
-  std::map<HWND, framework::BitmapHolder> m_mapPicture;  // picture static -> the picture it shows
+  std::map<int, HWND> m_mapControl;        // control id -> control window
+  std::map<HWND, HBITMAP> m_mapPicture;    // picture static -> the picture of ours it shows
+  std::map<int, framework::BitmapHolder> m_mapSmallPicture;    // bitmap resource id -> small picture, kept
+  std::map<HWND, framework::BitmapHolder> m_mapLargePicture;   // picture static -> large picture it shows
 };

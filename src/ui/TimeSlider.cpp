@@ -235,12 +235,16 @@ int TimeSlider::PositionCell(int frame) const {
 
 void TimeSlider::SetCurrentCell(int cell) {
   if (cell == m_nCurrentCell) return;
-  RECT thumb{};
-  GetThumbRect(&thumb);
-  ::InvalidateRect(m_hWnd, &thumb, FALSE);
+  // The old and the new thumb place are invalidated together: while a file plays the thumb moves
+  // a cell at a time, and each invalidation is a call into the window system.
+  RECT before{};
+  GetThumbRect(&before);
   m_nCurrentCell = cell;
-  GetThumbRect(&thumb);
-  ::InvalidateRect(m_hWnd, &thumb, FALSE);
+  RECT after{};
+  GetThumbRect(&after);
+  RECT both{};
+  ::UnionRect(&both, &before, &after);
+  ::InvalidateRect(m_hWnd, &both, FALSE);
   ::UpdateWindow(m_hWnd);
 }
 
@@ -269,7 +273,19 @@ void TimeSlider::UpdateScrollBar() {
 void TimeSlider::ScrollTo(int first) {
   first = LimitFirstVisibleCell(first);
   if (first == m_nFirstVisibleCell) return;
-  ::SetScrollPos(m_hWnd, SB_HORZ, first, TRUE);
+  // While a file plays the view follows it a cell at a time, and a long file's scroll bar moves
+  // its thumb a pixel only every few cells: the bar, whose drawing is dear under Wine, is drawn
+  // again only when its thumb moves on the screen.
+  SCROLLBARINFO before{};
+  before.cbSize = sizeof(before);
+  const bool known = ::GetScrollBarInfo(m_hWnd, OBJID_HSCROLL, &before) != FALSE;
+  ::SetScrollPos(m_hWnd, SB_HORZ, first, FALSE);
+  SCROLLBARINFO after{};
+  after.cbSize = sizeof(after);
+  if (!known || !::GetScrollBarInfo(m_hWnd, OBJID_HSCROLL, &after) || after.xyThumbTop != before.xyThumbTop ||
+      after.xyThumbBottom != before.xyThumbBottom) {
+    ::SetScrollPos(m_hWnd, SB_HORZ, first, TRUE);
+  }
   ::ScrollWindowEx(m_hWnd, (m_nFirstVisibleCell - first) * m_nCellWidth, 0, nullptr, nullptr, nullptr, nullptr,
                    SW_INVALIDATE);
   m_nFirstVisibleCell = first;

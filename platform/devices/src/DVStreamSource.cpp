@@ -59,8 +59,12 @@ private:
 
 class DVFilter : public RefCounted<IBaseFilter>, public IAMExtTransport, public IAMExtDevice, public IDVStreamSource {
 public:
-    DVFilter(size_t nIndex, unsigned nGeneration) : m_nIndex(nIndex), m_nGeneration(nGeneration) {}
-    ~DVFilter() override { StopStreaming(); }
+    DVFilter(size_t nIndex, unsigned nGeneration)
+        : m_nIndex(nIndex), m_nGeneration(nGeneration), m_hStop(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~DVFilter() override {
+        StopStreaming();
+        if (m_hStop != nullptr) ::CloseHandle(m_hStop);
+    }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         if (ppv == nullptr) return E_POINTER;
@@ -170,14 +174,20 @@ public:
     HRESULT STDMETHODCALLTYPE StartStreaming() override {
         if (m_thread.joinable()) return S_FALSE;
         m_bRun = true;
+        if (m_hStop != nullptr) ::ResetEvent(m_hStop);
         m_thread = std::thread([this] {
             while (m_bRun) {
                 // The bus's clock, so that the stream keeps the time the camcorder keeps.
                 const DWORD dwNow = Bus::Get().Now();
                 Pump(dwNow);
                 // Asleep until the next frame falls due, not woken every few milliseconds for
-                // nothing (each wake is a call into the system).
-                std::this_thread::sleep_for(std::chrono::milliseconds(MsUntilNextFrame(dwNow)));
+                // nothing (each wake is a call into the system); a stop wakes it at once.
+                const DWORD dwSleep = MsUntilNextFrame(dwNow);
+                if (m_hStop != nullptr) {
+                    ::WaitForSingleObject(m_hStop, dwSleep);
+                } else {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(dwSleep));
+                }
             }
         });
         return S_OK;
@@ -187,6 +197,7 @@ public:
     // stream clock instead of making every frame that fell due in between.
     HRESULT STDMETHODCALLTYPE StopStreaming() override {
         m_bRun = false;
+        if (m_hStop != nullptr) ::SetEvent(m_hStop);
         if (m_thread.joinable()) m_thread.join();
         std::lock_guard lock(m_streamMutex);
         if (m_bClockStarted) m_bRestartClock = true;
@@ -246,9 +257,10 @@ private:
     }
 
     // How long the streaming thread may sleep after a pump at dwNowMs: until the next frame is
-    // due, at least 1 ms and at most MaxSleepMs (a stop or a change of the camcorder is seen soon).
+    // due, at least 1 ms and at most MaxSleepMs (a frame period and a little more, so that a
+    // change of the camcorder is seen at the next frame).
     DWORD MsUntilNextFrame(DWORD dwNowMs) {
-        constexpr uint64_t MaxSleepMs = 20;
+        constexpr uint64_t MaxSleepMs = 50;
         std::lock_guard lock(m_streamMutex);
         if (!m_bClockStarted || m_bRestartClock) return 1;
         const uint64_t nDue = FrameMs(m_nNextFrame - m_nStartFrame);
@@ -303,6 +315,7 @@ private:
     std::vector<uint8_t> m_vecFrame;
     PatternFrames m_pattern;
     std::atomic<bool> m_bRun{false};
+    HANDLE m_hStop;  // set by a stop: ends the streaming thread's sleep at once
     std::thread m_thread;
 };
 

@@ -4,6 +4,8 @@
 #include "dv/TimeCodeCounting.h"
 
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 namespace dv {
 
@@ -75,30 +77,37 @@ void PatternGenerator::MakePicture(uint64_t nFrame, YuvPicture& picture) const {
     const int shift = int((nFrame * kBarStepPerFrame) % 720);
     Colour colours[kBarCount];
     for (int i = 0; i < kBarCount; ++i) colours[i] = BarColour(i);
-    // Bars over the upper two thirds, a grey ramp below, a white box moving down the left.
+    // Bars over the upper two thirds, a grey ramp below, a white box moving down the left. Each
+    // kind of row is made once and copied: the camcorder makes thirty of these pictures a second.
     const int barRows = height * 2 / 3;
     const int boxY = int((nFrame * 2) % uint64_t(height - 32));
+    uint8_t barRow[720], rampRow[720];
+    for (int x = 0; x < 720; ++x) {
+        barRow[x] = colours[((x + shift) % 720) / barWidth].y;
+        rampRow[x] = uint8_t(16 + x * 219 / 719);
+    }
     for (int y = 0; y < height; ++y) {
         uint8_t* row = picture.y.data() + size_t(y) * 720;
-        for (int x = 0; x < 720; ++x) {
-            if (x >= 32 && x < 64 && y >= boxY && y < boxY + 32) row[x] = 235;
-            else if (y < barRows) row[x] = colours[((x + shift) % 720) / barWidth].y;
-            else row[x] = uint8_t(16 + x * 219 / 719);
-        }
+        std::memcpy(row, y < barRows ? barRow : rampRow, 720);
+        if (y >= boxY && y < boxY + 32) std::memset(row + 32, 235, 32);
     }
     const int chromaStep = is411 ? 4 : 2;
+    const size_t chromaWidth = size_t(picture.nChromaWidth);
+    std::vector<uint8_t> barCb(chromaWidth), barCr(chromaWidth);
+    for (size_t cx = 0; cx < chromaWidth; ++cx) {
+        const Colour c = colours[((int(cx) * chromaStep + shift) % 720) / barWidth];
+        barCb[cx] = c.cb;
+        barCr[cx] = c.cr;
+    }
     for (int cy = 0; cy < picture.nChromaHeight; ++cy) {
         const int y = is411 ? cy : cy * 2;
-        for (int cx = 0; cx < picture.nChromaWidth; ++cx) {
-            const int x = cx * chromaStep;
-            const size_t at = size_t(cy) * picture.nChromaWidth + cx;
-            if (y < barRows) {
-                const Colour c = colours[((x + shift) % 720) / barWidth];
-                picture.cb[at] = c.cb;
-                picture.cr[at] = c.cr;
-            } else {
-                picture.cb[at] = picture.cr[at] = 128;
-            }
+        const size_t at = size_t(cy) * chromaWidth;
+        if (y < barRows) {
+            std::memcpy(picture.cb.data() + at, barCb.data(), chromaWidth);
+            std::memcpy(picture.cr.data() + at, barCr.data(), chromaWidth);
+        } else {
+            std::memset(picture.cb.data() + at, 128, chromaWidth);
+            std::memset(picture.cr.data() + at, 128, chromaWidth);
         }
     }
 }

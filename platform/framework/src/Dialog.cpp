@@ -39,6 +39,12 @@ HWND ReflectionSource(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
 }
 
+// Posted or dispatched messages whose answer nobody reads: storing one would only cost a call into
+// the window system, several times a second for the timers.
+bool AnswerIsUnread(UINT msg) {
+  return msg == WM_TIMER || msg == WM_PAINT;
+}
+
 // Messages whose answer is the dialog procedure's return value instead of DWLP_MSGRESULT.
 bool ReturnsResultDirectly(UINT msg) {
   switch (msg) {
@@ -250,7 +256,9 @@ INT_PTR Dialog::RouteMessage(Dialog* self, HWND window, UINT msg, WPARAM wParam,
   }
   if (!handled) return FALSE;
   if (ReturnsResultDirectly(msg)) return static_cast<INT_PTR>(result);
-  ::SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
+  if (AnswerIsUnread(msg)) return TRUE;
+  // Storing the answer is a call into the window system under Wine; it mostly holds it already.
+  if (::GetWindowLongPtrW(window, DWLP_MSGRESULT) != result) ::SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
   return TRUE;
 }
 

@@ -293,7 +293,7 @@ public:
     HRESULT Receive(int, const Sample& sample) override {
         if (!IsStreaming()) return VFW_E_WRONG_STATE;
         const Pin* pOut = FindPin(PINDIR_OUTPUT, 0);
-        if (!pOut->IsConnected()) return S_OK;
+        if (!pOut->IsConnected() || !pOut->Peer()->Filter().WantsSamples()) return S_OK;
         if (m_decoder.DecodeRgb({sample.pData, sample.nSize}, Size(), m_picture) != dv::Result::Ok) return S_OK;
         const VIDEOINFOHEADER* pVih = pOut->Type().VideoInfo();
         if (pVih == nullptr || m_picture.nWidth != pVih->bmiHeader.biWidth || m_picture.nHeight != pVih->bmiHeader.biHeight)

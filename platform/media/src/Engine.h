@@ -202,6 +202,9 @@ public:
     virtual bool IsRenderer() const { return false; }
     // A live source: renderers of its graph show samples as they arrive.
     virtual bool IsLiveSource() const { return false; }
+    // False while a sample reaching this filter would change nothing anyone sees or keeps (a live
+    // graph's renderer whose window is off the screen): the filter upstream may spare its work.
+    virtual bool WantsSamples() const { return true; }
 
     void JoinGraph(GraphSite* pSite, const std::wstring& strName);
     const std::wstring& Name() const { return m_strName; }

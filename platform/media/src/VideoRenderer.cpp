@@ -1,7 +1,9 @@
 // The video renderer: a window of its own, painted with GDI from the latest 24-bit picture. In a
-// live graph it shows pictures as they arrive and drops those that come late or are overtaken
-// before they were painted; in a file graph it shows the first picture at once when paused and
-// every other one when the clock reaches its time.
+// live graph it shows pictures as they arrive and drops those that come late; in a file graph it
+// shows the first picture at once when paused and every other one when the clock reaches its time.
+// A picture is drawn on the delivering thread the moment it is due, and kept for the repaints the
+// window asks for: the window's own thread is not woken for every frame. A live picture whose
+// window is off the screen is not even made (see WantsSamples).
 #include "Engine.h"
 
 #include <cstring>
@@ -117,6 +119,13 @@ public:
         return S_OK;
     }
     bool IsRenderer() const override { return true; }
+    bool WantsSamples() const override {
+        // A file's pictures pace its playing whether or not they are seen.
+        if (m_hwnd == nullptr || m_pSite == nullptr || !m_pSite->IsLiveGraph()) return true;
+        const WindowDC dc(m_hwnd);
+        RECT rcClip;
+        return dc.Get() != nullptr && ::GetClipBox(dc.Get(), &rcClip) != NULLREGION;
+    }
 
     HRESULT Receive(int, const Sample& sample) override {
         if (!IsStreaming()) return VFW_E_WRONG_STATE;
@@ -191,16 +200,57 @@ private:
         if (m_hwnd) ::SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }
 
+    // The DC of the window's client area, taken on any thread.
+    class WindowDC {
+    public:
+        explicit WindowDC(HWND hwnd) : m_hwnd(hwnd), m_hdc(::GetDC(hwnd)) {}
+        ~WindowDC() {
+            if (m_hdc != nullptr) ::ReleaseDC(m_hwnd, m_hdc);
+        }
+        WindowDC(const WindowDC&) = delete;
+        WindowDC& operator=(const WindowDC&) = delete;
+        HDC Get() const { return m_hdc; }
+
+    private:
+        HWND m_hwnd;
+        HDC m_hdc;
+    };
+
     void Present(const uint8_t* pPixels, size_t nBytes) {
+        const WindowDC dc(m_hwnd);
+        bool bDrawn = false;
         {
             std::lock_guard lock(m_mtxImage);
-            if (m_bHaveImage && !m_bPainted) ++m_nDropped;  // overtaken before it was painted
+            if (m_bHaveImage && !m_bPainted) ++m_nDropped;  // never seen before the next one came
             m_vecImage.assign(pPixels, pPixels + nBytes);
             m_bHaveImage = true;
             m_bPainted = false;
             m_bRepaintAsked = false;
+            bDrawn = dc.Get() != nullptr && DrawImage(dc.Get());
         }
-        if (m_hwnd) ::InvalidateRect(m_hwnd, nullptr, FALSE);
+        if (!bDrawn) return;
+        // The window system shows what a thread drew once that thread looks at its message queue
+        // (under Wine, the drawing waits in the window's surface until then).
+        MSG msg;
+        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    }
+
+    // Draws the kept picture over the client area; false when none of the window is on the screen.
+    // Called with the picture locked.
+    bool DrawImage(HDC hdc) {
+        RECT rcClip;
+        if (::GetClipBox(hdc, &rcClip) == NULLREGION) return false;
+        RECT rc;
+        ::GetClientRect(m_hwnd, &rc);
+        BITMAPINFO bmi{};
+        bmi.bmiHeader = m_bmi;
+        bmi.bmiHeader.biCompression = BI_RGB;
+        ::SetStretchBltMode(hdc, COLORONCOLOR);
+        ::StretchDIBits(hdc, 0, 0, rc.right, rc.bottom, 0, 0, m_bmi.biWidth, m_bmi.biHeight, m_vecImage.data(), &bmi, DIB_RGB_COLORS,
+                        SRCCOPY);
+        if (!m_bPainted) ++m_nDrawn;
+        m_bPainted = true;
+        return true;
     }
 
     void Paint(HWND hwnd) {
@@ -212,14 +262,7 @@ private:
         {
             std::lock_guard lock(m_mtxImage);
             if (m_bHaveImage) {
-                BITMAPINFO bmi{};
-                bmi.bmiHeader = m_bmi;
-                bmi.bmiHeader.biCompression = BI_RGB;
-                ::SetStretchBltMode(hdc, COLORONCOLOR);
-                ::StretchDIBits(hdc, 0, 0, rc.right, rc.bottom, 0, 0, m_bmi.biWidth, m_bmi.biHeight, m_vecImage.data(), &bmi,
-                                DIB_RGB_COLORS, SRCCOPY);
-                if (!m_bPainted) ++m_nDrawn;
-                m_bPainted = true;
+                DrawImage(hdc);
             } else {
                 ::FillRect(hdc, &rc, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
                 // Paused without a picture: the graph is asked to show its current one again.

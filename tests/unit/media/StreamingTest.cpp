@@ -146,14 +146,48 @@ TEST_F(RendererGraph, LiveGraphShowsPicturesAsTheyComeAndDropsLateOnes) {
     PumpFor(100ms);
     EXPECT_EQ(1, RendererDrawn(m_spRenderer.Get()));
     EXPECT_EQ(1, RendererDropped(m_spRenderer.Get()));
-    // Overtaken before the window painted it: the newer one is shown, the older counts as dropped.
+    // Drawn on the delivering thread the moment they arrive: one right after the other, both are shown.
     std::thread([&] {
         m_pSource->Push(MakeSample(m_vecPicture, m_pSource->StreamNow()));
         m_pSource->Push(MakeSample(m_vecPicture, m_pSource->StreamNow()));
     }).join();
-    ASSERT_TRUE(PumpUntil([&] { return RendererDrawn(m_spRenderer.Get()) == 2; }, 2000ms));
-    EXPECT_EQ(2, RendererDropped(m_spRenderer.Get()));
+    EXPECT_EQ(3, RendererDrawn(m_spRenderer.Get()));
+    EXPECT_EQ(1, RendererDropped(m_spRenderer.Get()));
     ControlOf(m_spGraph.Get())->Stop();
+}
+
+TEST(LivePreview, APictureNobodyCanSeeIsNotMadeAndTheWindowShowsThePicturesOnceItIsOnTheScreen) {
+    auto spGraph = NewGraph();
+    auto* pSource = new PushSource(MakeDVType(MEDIATYPE_Video, false), true);
+    auto spSource = Own(pSource);
+    auto spDecoder = NewFilter(CLSID_DVVideoCodec);
+    auto spRenderer = NewFilter(CLSID_VideoRendererDefault);
+    spGraph->AddFilter(spSource.Get(), L"Source");
+    spGraph->AddFilter(spDecoder.Get(), L"Decoder");
+    spGraph->AddFilter(spRenderer.Get(), L"Video Renderer");
+    ASSERT_EQ(S_OK, Connect(spGraph.Get(), spSource.Get(), 0, spDecoder.Get(), 0));
+    ASSERT_EQ(S_OK, Connect(spGraph.Get(), spDecoder.Get(), 0, spRenderer.Get(), 0));
+    ComPtr<IVideoWindow> spWindow;
+    ASSERT_EQ(S_OK, spGraph->QueryInterface(IID_IVideoWindow, spWindow.AsVoid()));
+    ASSERT_EQ(S_OK, spWindow->put_Visible(OAFALSE));
+    ASSERT_EQ(S_OK, ControlOf(spGraph.Get())->Run());
+    const std::vector<uint8_t> vecFrame = MakeDVFrame(false);
+    const auto push = [&](int nFrames) {
+        std::thread([&] {
+            for (int n = 0; n < nFrames; ++n) pSource->Push(MakeSample(vecFrame, pSource->StreamNow()));
+        }).join();
+    };
+    // Hidden: the pictures are neither made nor counted as drawn or dropped.
+    push(3);
+    PumpFor(100ms);
+    EXPECT_EQ(0, RendererDrawn(spRenderer.Get()) + RendererDropped(spRenderer.Get()));
+    // On the screen: each one is shown as it comes.
+    ASSERT_EQ(S_OK, spWindow->put_Visible(OATRUE));
+    PumpFor(100ms);
+    push(2);
+    ASSERT_TRUE(PumpUntil([&] { return RendererDrawn(spRenderer.Get()) == 2; }, 2000ms));
+    EXPECT_EQ(0, RendererDropped(spRenderer.Get()));
+    ControlOf(spGraph.Get())->Stop();
 }
 
 TEST_F(RendererGraph, FileGraphShowsTheFirstPictureWhenPausedAndTheRestOnTheClock) {

@@ -36,7 +36,7 @@ bool HasColourFrom(HWND window, int fromX, COLORREF colour) {
   return false;
 }
 
-TEST_F(SkinControlTest, TransparentLabelLeavesNoRemainsOfALongerText) {
+TEST_F(SkinControlTest, LabelLeavesNoRemainsOfALongerTextTransparentOrSolid) {
   SkinLabel label;
   ASSERT_TRUE(label.SubclassDlgItem(IDC_SKIN_LABEL, m_dialog.GetSafeHwnd()));
   label.SetTextColor(kRed);
@@ -59,6 +59,17 @@ TEST_F(SkinControlTest, TransparentLabelLeavesNoRemainsOfALongerText) {
   label.SetBkColor(RGB(0, 0, 255));
   skin_test::PaintNow(m_dialog.GetSafeHwnd());
   EXPECT_EQ(skin_test::PixelAt(label.GetSafeHwnd(), 100, 5), RGB(0, 0, 255));
+
+  // A solid label draws a new text over its own background at once, so nothing of the old one
+  // remains, and the dialog under it is not repainted (a counter changes many times a second).
+  label.SetText(L"WWWWWWWWWWWWWWWWWWWW");
+  skin_test::PaintNow(m_dialog.GetSafeHwnd());
+  label.SetText(L"W");
+  RECT pending{};
+  EXPECT_FALSE(::GetUpdateRect(m_dialog.GetSafeHwnd(), &pending, FALSE)) << "the dialog is repainted under a solid label";
+  EXPECT_FALSE(HasColourFrom(label.GetSafeHwnd(), 60, kRed)) << "the old text shows through";
+  EXPECT_TRUE(HasColourFrom(label.GetSafeHwnd(), 0, kRed)) << "the new text is drawn";
+
   label.SetBkColor(static_cast<COLORREF>(-1));
   skin_test::PaintNow(m_dialog.GetSafeHwnd());
   EXPECT_EQ(skin_test::PixelAt(label.GetSafeHwnd(), 100, 5), ::GetSysColor(COLOR_BTNFACE));

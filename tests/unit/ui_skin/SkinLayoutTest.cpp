@@ -86,7 +86,17 @@ TEST_F(SkinLayoutTest, RowsPlaceAndPictureTheirControlsByVariant) {
   EXPECT_TRUE(IsAt(picture, 50, 60, 30, 20));
   skin_test::PaintNow(m_dialog.GetSafeHwnd());
   EXPECT_EQ(skin_test::PixelAt(picture, 15, 10), kCyan);
-  EXPECT_EQ(::GetObjectType(first), 0u) << "the replaced picture is freed";
+  // A small picture is loaded once: stepping back and forth (an animation) shows the same ones
+  // again instead of loading new copies.
+  const HBITMAP second = reinterpret_cast<HBITMAP>(::SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0));
+  for (int step = 0; step < 20; ++step) EXPECT_TRUE(m_layout.SetVariant(picture, step % 2));
+  EXPECT_EQ(reinterpret_cast<HBITMAP>(::SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0)), second);
+  EXPECT_TRUE(m_layout.SetVariant(picture, 0));
+  EXPECT_EQ(reinterpret_cast<HBITMAP>(::SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0)), first);
+  EXPECT_NE(::GetObjectType(first), 0u);
+  skin_test::PaintNow(m_dialog.GetSafeHwnd());
+  EXPECT_EQ(skin_test::PixelAt(picture, 15, 10), kMagenta);
+  EXPECT_TRUE(m_layout.SetVariant(picture, 1));
 
   EXPECT_TRUE(m_layout.SetVariant(IDC_SKIN_PLACED, 5));
   EXPECT_TRUE(IsAt(placed, 120, 110, 60, 14));
