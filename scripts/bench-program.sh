@@ -17,7 +17,7 @@ blog() { printf '[bench-%s] %s\n' "$BENCH_NAME" "$*" >&2; }
 
 bench_prepare() {
   blog "building Plover.exe and plover-bench-driver in $WIN_BUILD"
-  cmake --build "$WIN_BUILD" --target Plover plover_bench_driver -j "${PLOVER_JOBS:-2}" >/dev/null
+  cmake --build "$WIN_BUILD" --target Plover plover_bench_driver plover_timer_floor -j "${PLOVER_JOBS:-2}" >/dev/null
   rm -rf "$WORK"; mkdir -p "$WORK"
   trap 'bench_cleanup' EXIT
   DRIVER_OUT=$WORK/driver.out
@@ -191,6 +191,28 @@ cpu_of() {
   local out
   out=$( { TIMEFORMAT='%U %S'; time "$@" >/dev/null 2>&1; } 2>&1 | tail -1 )
   awk -v u="${out% *}" -v s="${out#* }" 'BEGIN { printf "%.3f", u + s }'
+}
+
+# plover-timer-floor running the window timers of SET (those Plover.exe keeps in that situation,
+# with nothing done on their ticks) for FLOOR_SECONDS: its and the Wine server's processor seconds
+# per second, the least the program can spend there while its timers keep their periods.
+FLOOR_SECONDS=20
+timer_floor() {
+  local set=$1 run server pid p0 s0 t0 p1 s1 t1
+  "${RUN[@]}" "$WIN_BUILD/bin/plover-timer-floor.exe" "$set" $((FLOOR_SECONDS + 5)) </dev/null >/dev/null 2>&1 &
+  run=$!
+  sleep 3
+  server=$(wineserver_pid) || true
+  for pid in $(pgrep -f 'plover-timer-floor\.exe'); do
+    tr '\0' '\n' 2>/dev/null < "/proc/$pid/environ" | grep -qx "WINEPREFIX=$WINEPREFIX" && break
+    pid=""
+  done
+  if [ -z "${server:-}" ] || [ -z "${pid:-}" ]; then wait "$run" || true; echo "?"; return 0; fi
+  p0=$(cpu_ticks "$pid"); s0=$(cpu_ticks "$server"); t0=$(now_seconds)
+  sleep "$FLOOR_SECONDS"
+  p1=$(cpu_ticks "$pid"); s1=$(cpu_ticks "$server"); t1=$(now_seconds)
+  wait "$run" || true
+  awk -v a=$((p1 - p0 + s1 - s0)) -v h="$CLK_TCK" -v t0="$t0" -v t1="$t1" 'BEGIN { printf "%.4f", a / h / (t1 - t0) }'
 }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "n/a" }'; }

@@ -556,9 +556,9 @@ void PlayPanel::EnableControl(HWND control, bool enable) {
   ::EnableWindow(control, enable ? TRUE : FALSE);
 }
 
-void PlayPanel::UpdatePositionDisplay(bool follow) {
+void PlayPanel::UpdatePositionDisplay(bool follow, bool newPosition) {
   if (!m_slider.IsWindow()) return;
-  if (follow) m_slider.SetPositionFollow(m_playGraph.GetCurrentFrame());
+  if (follow) m_slider.SetPositionFollow(m_playGraph.GetCurrentFrame(), newPosition);
   const auto [lowest, highest] = m_slider.GetZoomRange();
   EnableControl(m_btnZoomIn, m_slider.GetZoomLevel() != highest);
   EnableControl(m_btnZoomOut, m_slider.GetZoomLevel() != lowest);
@@ -662,7 +662,7 @@ void PlayPanel::OnDvEvent(int code, LPARAM argument) {
       if (m_bVisible) m_playGraph.SyncWithDVMode();
       break;
     case EVENT_PLAYPOSITION:
-      UpdatePositionDisplay(true);
+      UpdatePositionDisplay(true, true);
       break;
     case EVENT_PLAYCOMPLETE:
       StopPlay();

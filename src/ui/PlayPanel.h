@@ -66,7 +66,8 @@ class PlayPanel : public framework::Dialog {
   void SetSortOrder(UINT command);
   // Asks, then unloads the file if shown, deletes it and takes it off the list.
   void DeleteSelectedFile();
-  void UpdatePositionDisplay(bool follow);
+  // `newPosition`: called for the playing file's new position, which paces the slider's scroll bar.
+  void UpdatePositionDisplay(bool follow, bool newPosition = false);
 
   int GetPreviewGeometry() const { return m_nPreviewGeometry; }
   bool IsFolderHeld() const { return m_folderHandle.IsValid(); }

@@ -60,6 +60,7 @@ TimeSlider::~TimeSlider() {
   // of the destruction reaches a drawing handler.
   HWND window = m_hWnd;
   ::KillTimer(window, kDragTimerId);
+  ::KillTimer(window, kScrollBarTimerId);
   Unsubclass();
   ::DestroyWindow(window);
 }
@@ -136,10 +137,12 @@ void TimeSlider::SetPosition(int frame, bool ensureVisible) {
   if (ensureVisible) KeepWithin(cell, GetPageCells());
 }
 
-void TimeSlider::SetPositionFollow(int frame) {
+void TimeSlider::SetPositionFollow(int frame, bool playing) {
   const int cell = PositionCell(frame);
   SetCurrentCell(cell);
+  m_bPaceScrollBar = playing;
   KeepWithin(cell, GetPageCells() * 2 / 3);
+  m_bPaceScrollBar = false;
 }
 
 BOOL TimeSlider::PreTranslateMessage(MSG* msg) {
@@ -195,6 +198,10 @@ LRESULT TimeSlider::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     case WM_TIMER:
+      if (wParam == kScrollBarTimerId) {
+        DrawScrollBar();
+        return 0;
+      }
       if (wParam != kDragTimerId) break;
       // Past an edge the pointer stands still while the ruler runs under it.
       if (IsDragging() && !IsInsideHorizontally(m_nDragX)) DragTo(m_nDragX);
@@ -235,8 +242,6 @@ int TimeSlider::PositionCell(int frame) const {
 
 void TimeSlider::SetCurrentCell(int cell) {
   if (cell == m_nCurrentCell) return;
-  // The old and the new thumb place are invalidated together: while a file plays the thumb moves
-  // a cell at a time, and each invalidation is a call into the window system.
   RECT before{};
   GetThumbRect(&before);
   m_nCurrentCell = cell;
@@ -244,8 +249,18 @@ void TimeSlider::SetCurrentCell(int cell) {
   GetThumbRect(&after);
   RECT both{};
   ::UnionRect(&both, &before, &after);
-  ::InvalidateRect(m_hWnd, &both, FALSE);
-  ::UpdateWindow(m_hWnd);
+  // While a file plays the thumb moves a cell at a time: the old and the new place are drawn at
+  // once through the window's DC, as a paint message would cost several calls into the window
+  // system for every frame.
+  if (m_hWnd == nullptr) return;
+  HDC dc = ::GetDC(m_hWnd);
+  if (dc == nullptr) {
+    ::InvalidateRect(m_hWnd, &both, FALSE);
+    return;
+  }
+  ::IntersectClipRect(dc, both.left, both.top, both.right, both.bottom);
+  Draw(dc);
+  ::ReleaseDC(m_hWnd, dc);
 }
 
 int TimeSlider::GetScrollMax() const { return std::max(GetTotalCells() + 1, 0); }
@@ -273,6 +288,8 @@ void TimeSlider::UpdateScrollBar() {
 void TimeSlider::ScrollTo(int first) {
   first = LimitFirstVisibleCell(first);
   if (first == m_nFirstVisibleCell) return;
+  const int scrolledFrom = m_nFirstVisibleCell;
+  m_nFirstVisibleCell = first;
   // While a file plays the view follows it a cell at a time, and a long file's scroll bar moves
   // its thumb a pixel only every few cells: the bar, whose drawing is dear under Wine, is drawn
   // again only when its thumb moves on the screen.
@@ -284,12 +301,34 @@ void TimeSlider::ScrollTo(int first) {
   after.cbSize = sizeof(after);
   if (!known || !::GetScrollBarInfo(m_hWnd, OBJID_HSCROLL, &after) || after.xyThumbTop != before.xyThumbTop ||
       after.xyThumbBottom != before.xyThumbBottom) {
-    ::SetScrollPos(m_hWnd, SB_HORZ, first, TRUE);
+    if (m_bPaceScrollBar) {
+      DrawScrollBarPaced();
+    } else {
+      DrawScrollBar();
+    }
   }
-  ::ScrollWindowEx(m_hWnd, (m_nFirstVisibleCell - first) * m_nCellWidth, 0, nullptr, nullptr, nullptr, nullptr,
-                   SW_INVALIDATE);
-  m_nFirstVisibleCell = first;
+  ::ScrollWindowEx(m_hWnd, (scrolledFrom - first) * m_nCellWidth, 0, nullptr, nullptr, nullptr, nullptr, SW_INVALIDATE);
   ::UpdateWindow(m_hWnd);
+}
+
+void TimeSlider::DrawScrollBar() {
+  if (m_bScrollBarDue) {
+    ::KillTimer(m_hWnd, kScrollBarTimerId);
+    m_bScrollBarDue = false;
+  }
+  ::SetScrollPos(m_hWnd, SB_HORZ, m_nFirstVisibleCell, TRUE);
+  m_dwScrollBarDrawn = ::GetTickCount();
+}
+
+void TimeSlider::DrawScrollBarPaced() {
+  if (m_bScrollBarDue) return;
+  const DWORD elapsed = ::GetTickCount() - m_dwScrollBarDrawn;
+  if (elapsed >= kScrollBarPaceMs) {
+    DrawScrollBar();
+    return;
+  }
+  m_bScrollBarDue = ::SetTimer(m_hWnd, kScrollBarTimerId, kScrollBarPaceMs - elapsed, nullptr) != 0;
+  if (!m_bScrollBarDue) DrawScrollBar();
 }
 
 void TimeSlider::KeepWithin(int cell, int page) {

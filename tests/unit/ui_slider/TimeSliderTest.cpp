@@ -77,6 +77,22 @@ class TimeSliderTest : public ::testing::Test {
     return (info.rgstate[1] & STATE_SYSTEM_UNAVAILABLE) != 0 && (info.rgstate[5] & STATE_SYSTEM_UNAVAILABLE) != 0;
   }
 
+  // The colours along the middle line of the horizontal scroll bar, as drawn on the screen.
+  std::vector<COLORREF> ScrollBarPixels() const {
+    SCROLLBARINFO info{};
+    info.cbSize = sizeof(info);
+    ::GetScrollBarInfo(m_slider, OBJID_HSCROLL, &info);
+    RECT window{};
+    ::GetWindowRect(m_slider, &window);
+    std::vector<COLORREF> pixels;
+    HDC dc = ::GetWindowDC(m_slider);
+    const int y = (info.rcScrollBar.top + info.rcScrollBar.bottom) / 2 - window.top;
+    for (int x = info.rcScrollBar.left - window.left; x < info.rcScrollBar.right - window.left; ++x)
+      pixels.push_back(::GetPixel(dc, x, y));
+    ::ReleaseDC(m_slider, dc);
+    return pixels;
+  }
+
   POINT ClientToScreenPoint(int x, int y) const {
     POINT point{x, y};
     ::ClientToScreen(m_slider, &point);
@@ -224,6 +240,18 @@ TEST_F(TimeSliderTest, ScrollBarMessagesScrollWithinTheFileAndAreReportedFirst) 
     EXPECT_EQ(0, m_slider.GetCurrentCell());  // scrolling leaves the thumb where it is
   }
   EXPECT_EQ(m_slider.GetSafeHwnd(), ::GetFocus());
+}
+
+TEST_F(TimeSliderTest, FollowingAPlayingFileDrawsTheScrollBarAtItsLastPositionAtItsPace) {
+  Load(5000, 2, 5);
+  for (int frame = 0; frame <= 3000; frame += 25) m_slider.SetPositionFollow(frame, true);
+  const int first = m_slider.GetFirstVisibleCell();
+  EXPECT_GT(first, 2500);
+  EXPECT_EQ(first, ::GetScrollPos(m_slider, SB_HORZ)) << "the bar's position is set at once";
+  testsupport::PumpFor(700);
+  const std::vector<COLORREF> paced = ScrollBarPixels();
+  ::RedrawWindow(m_slider, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+  EXPECT_EQ(paced, ScrollBarPixels()) << "the bar drawn at its pace shows the last position";
 }
 
 TEST_F(TimeSliderTest, KeysMoveTheThumbWithinTheFileAndAskForZoomSteps) {
