@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "MainWindowTestSupport.h"
@@ -53,6 +54,16 @@ class DropCountAccess : public RecordGraph {
 class RecordPanelTest : public MainWindowTest {
  protected:
   RecordPanel& Panel() { return m_spPanel->GetRecordPanel(); }
+  // A step for WhileModal: answers the first message box with OK, keeping its text in `message`.
+  std::function<bool()> AnswerMessageBoxInto(std::wstring& message) {
+    return [this, &message] {
+      const std::vector<HWND> boxes = VisibleDialogs(Window());
+      if (boxes.empty()) return false;
+      message = MessageBoxText(boxes.front());
+      ::PostMessageW(boxes.front(), WM_COMMAND, IDOK, 0);
+      return true;
+    };
+  }
   std::wstring Text(int id) {
     wchar_t text[512] = {};
     ::GetDlgItemTextW(Panel(), id, text, 512);
@@ -195,13 +206,7 @@ TEST_F(RecordPanelTest, AFileThatStopsTakingDataEndsTheRecordingAndIsListedAsCut
   PumpUntil([] { return false; }, 1500);
 
   std::wstring message;
-  WhileModal closeBox([&] {
-    const std::vector<HWND> boxes = VisibleDialogs(Window());
-    if (boxes.empty()) return false;
-    message = MessageBoxText(boxes.front());
-    ::PostMessageW(boxes.front(), WM_COMMAND, IDOK, 0);
-    return true;
-  });
+  WhileModal closeBox(AnswerMessageBoxInto(message));
   WIN32_FILE_ATTRIBUTE_DATA data{};
   ASSERT_TRUE(::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
   media::SetFileWriteLimit(data.nFileSizeLow + 1, ERROR_DISK_FULL);
@@ -349,13 +354,7 @@ TEST_F(RecordPanelTest, DoubleClickInTheHistoryPlaysTheFileFromTheDropsSecondOrF
   setWriteTime(later);
   std::wstring message;
   {
-    WhileModal closeBox([&] {
-      const std::vector<HWND> boxes = VisibleDialogs(Window());
-      if (boxes.empty()) return false;
-      message = MessageBoxText(boxes.front());
-      ::PostMessageW(boxes.front(), WM_COMMAND, IDOK, 0);
-      return true;
-    });
+    WhileModal closeBox(AnswerMessageBoxInto(message));
     open(dropRow);
     PumpUntil([&] { return !message.empty(); }, 3000);
   }
