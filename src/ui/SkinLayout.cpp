@@ -61,8 +61,6 @@ const SkinLayoutRecord* SkinLayout::FindRow(int controlId, int variant) const {
 bool SkinLayout::SetVariant(int controlId, int variant) {
   // Looking a child up by its id asks the window system for the parent's children; the controls
   // are found once.
-  // Looking a child up by its id asks the window system for the parent's children; the controls
-  // are found once.
   HWND& control = m_mapControl[controlId];
   if (control == nullptr || !::IsWindow(control)) control = ::GetDlgItem(m_hParent, controlId);
   return SetVariant(control, variant);
