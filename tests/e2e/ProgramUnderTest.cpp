@@ -94,8 +94,14 @@ RunningProgram::RunningProgram(const std::wstring& programPath, const std::wstri
       workingFolder.empty() ? programPath.substr(0, programPath.find_last_of(L'\\')) : workingFolder;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
-  if (!CreateProcessW(programPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                      &startup, &m_process)) {
+  // Under a loaded Wine a new process now and then dies before it starts and CreateProcess fails;
+  // that is the host's, not the program's, so the start is tried again a few times.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (attempt > 0) Sleep(250);
+    if (CreateProcessW(programPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                       &startup, &m_process)) {
+      return;
+    }
     m_process = PROCESS_INFORMATION{};
   }
 }

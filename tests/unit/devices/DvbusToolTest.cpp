@@ -33,7 +33,14 @@ ToolRun RunTool(const std::wstring& strArguments) {
     si.hStdError = hWrite;
     si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION pi{};
-    const BOOL bStarted = ::CreateProcessW(strTool.c_str(), strCommandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    // Under a loaded Wine a new process now and then dies before it starts and CreateProcess fails;
+    // that is the host's, not the tool's, so the start is tried again a few times.
+    BOOL bStarted = FALSE;
+    for (int nTry = 0; nTry < 3 && !bStarted; ++nTry) {
+        if (nTry > 0) ::Sleep(250);
+        bStarted = ::CreateProcessW(strTool.c_str(), strCommandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    }
+    if (!bStarted) run.strOutput = "CreateProcess failed, error " + std::to_string(::GetLastError());
     ::CloseHandle(hWrite);
     if (bStarted) {
         char szBuffer[4096];
