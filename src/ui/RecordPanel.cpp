@@ -294,6 +294,18 @@ void RecordPanel::SetUpLooks() {
     for (SkinLabel& label : m_lblTimecode) label.SetHeight(height);
     if (TextWidth(m_lblTimecode[0], L"00:") <= field.right) break;
   }
+  // The unit letters' fields are as wide as the skin's face draws them; a face that draws its
+  // letter wider (the English library's "m") gets a field as wide as the letter.
+  for (const int id : {IDC_RECORD_HOURS_UNIT, IDC_RECORD_MINUTES_UNIT}) {
+    SkinLabel& unit = id == IDC_RECORD_HOURS_UNIT ? m_lblHoursUnit : m_lblMinutesUnit;
+    RECT place{};
+    ::GetWindowRect(unit, &place);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&place), 2);
+    const int needed = TextWidth(unit, GetDlgItemText(id).c_str());
+    if (needed > place.right - place.left) {
+      ::MoveWindow(unit, place.left, place.top, needed, place.bottom - place.top, FALSE);
+    }
+  }
   m_lblDrops.SetText(L"0");
   ShowItem(IDC_RECORD_NO_PICTURE, false);
   ShowItem(IDC_RECORD_LINKED_NOTICE, false);

@@ -421,6 +421,21 @@ TEST_P(RecordPanelStatesTest, EachStateHasItsLookInBothLanguages) {
   // The camcorder's frames come in real time from the start.
   devices::Bus::Get().SetTickSource(nullptr);
   OpenReady();
+  // Each unit letter of the recordable time fits its field, whatever face the language draws it in.
+  for (const int id : {IDC_RECORD_HOURS_UNIT, IDC_RECORD_MINUTES_UNIT}) {
+    HWND unit = ::GetDlgItem(Panel(), id);
+    wchar_t letter[4] = {};
+    ::GetWindowTextW(unit, letter, 4);
+    HDC dc = ::GetDC(unit);
+    const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(unit, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    ::GetTextExtentPoint32W(dc, letter, static_cast<int>(wcslen(letter)), &extent);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(unit, dc);
+    RECT field{};
+    ::GetClientRect(unit, &field);
+    EXPECT_LE(extent.cx, field.right) << "unit " << id;
+  }
   AppSettings& settings = m_spPanel->GetSettings();
   auto shot = [&](int state) {
     EXPECT_EQ(state, Panel().GetPanelState());
