@@ -20,6 +20,42 @@ constexpr int kLabelLineTop = 10;
 constexpr int kShortTickTop = 24;
 constexpr int kLabelOffsetX = 2;
 constexpr size_t kLabelChars = 8;  // "hh:mm:ss" of "hh:mm:ss:ff"
+// The closest labels: a second of 625/50 at one frame a cell (25 cells of 2 pixels). A label and
+// the gap after it must fit in that.
+constexpr int kNarrowestLabelSpacing = 50;
+constexpr int kLabelGap = 2;
+
+int LabelWidth(HDC dc, HFONT font) {
+  framework::SelectObjectScope select(dc, font);
+  SIZE extent{};
+  ::GetTextExtentPoint32W(dc, L"00:00:00", static_cast<int>(kLabelChars), &extent);
+  return static_cast<int>(extent.cx);
+}
+
+// A copy of the system's interface font for the scale, condensed when the system draws it too wide
+// for the closest labels (as a substituted face may be), so that no label runs into the next.
+HFONT CreateScaleFont() {
+  LOGFONTW font{};
+  ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
+  HFONT scaleFont = ::CreateFontIndirectW(&font);
+  const int room = kNarrowestLabelSpacing - kLabelOffsetX - kLabelGap;
+  framework::WindowDC screen(nullptr);
+  if (scaleFont == nullptr || LabelWidth(screen, scaleFont) <= room) return scaleFont;
+  TEXTMETRICW metrics{};
+  {
+    framework::SelectObjectScope select(screen, scaleFont);
+    ::GetTextMetricsW(screen, &metrics);
+  }
+  for (LONG width = metrics.tmAveCharWidth; width > 1; --width) {
+    font.lfWidth = width;
+    HFONT condensed = ::CreateFontIndirectW(&font);
+    if (condensed == nullptr) break;
+    ::DeleteObject(scaleFont);
+    scaleFont = condensed;
+    if (LabelWidth(screen, scaleFont) <= room) break;
+  }
+  return scaleFont;
+}
 
 // Ternary raster operation: destination AND NOT source.
 constexpr DWORD kRopDestAndNotSource = 0x00220326;
@@ -90,9 +126,7 @@ void TransparentBitmap::Draw(HDC dc, int x, int y) const {
 
 bool DropSlider::Create(HWND owner, UINT id, UINT notifyMessage, UINT thumbBitmapId) {
   if (!TimeSlider::Create(owner, id, notifyMessage)) return false;
-  LOGFONTW font{};
-  ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
-  m_fontScale.Reset(::CreateFontIndirectW(&font));
+  m_fontScale.Reset(CreateScaleFont());
   m_bmpThumb.Reset(::LoadBitmapW(framework::GetResourceHandle(), MAKEINTRESOURCEW(thumbBitmapId)));
   if (TRACE_NULL(m_bmpThumb.Get(), "LoadBitmap")) return false;
   COLORREF transparent = RGB(0, 0, 0);

@@ -196,6 +196,7 @@ TEST_F(DropSliderTest, PaintsDropsScaleAndThumbAtTwoZoomLevels) {
   EXPECT_EQ(DropSlider::kCellColor, frames.At(10, kRow));        // frame 5: a short tick, lower down
   EXPECT_EQ(kLine, frames.At(10, 26));
   EXPECT_GT(frames.CountOf(kWhite, RECT{52, 0, 100, 16}), 10);   // "00:00:01"
+  EXPECT_EQ(0, frames.CountOf(kWhite, RECT{48, 0, 52, 10}));     // "00:00:00" ends before it
   EXPECT_EQ(kThumbFace, frames.At(120, kRow));
   EXPECT_EQ(kThumbEdge, frames.At(115, 3));
   EXPECT_EQ(DropSlider::kCellColor, frames.At(116, kRow));       // see-through beside the stem
