@@ -305,6 +305,20 @@ class Skin(unittest.TestCase):
             disabled = self.by_id(button.disabled)
             self.assertLess(luminance_spread(disabled), 0.8 * luminance_spread(normal), button.name)
 
+    def test_a_disabled_play_tab_matches_the_strip_under_its_caption(self):
+        # While recording the play tab is disabled. Its caption (170, 12, 100 x 14 in the window)
+        # is a transparent label the button does not paint under, so the record tab's strip shows
+        # through it; the disabled face must not frame it in another shade.
+        tab = next(button for button in layout.BUTTONS if button.name == "play_tab")
+        disabled = self.by_id(tab.disabled)
+        strip = self.by_id(161)
+        left, top = 170 - tab.x, 12 - tab.y
+        total = 0
+        for y in range(top, top + 14):
+            for x in range(left, left + 100):
+                total += sum(abs(p - q) for p, q in zip(disabled[3](x, y), strip[3](tab.x + x, tab.y + y)))
+        self.assertLess(total / (3.0 * 100 * 14), 1.0)
+
     def test_the_eight_status_icons_can_be_told_apart(self):
         icons = [self.by_id(i) for i in layout.STATUS_IDS]
         for a in range(len(icons)):

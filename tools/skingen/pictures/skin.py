@@ -154,12 +154,14 @@ def _under(item):
 # Tabs. The labels are text controls over the tab; a small pictogram sits at the tab's right end.
 
 TAB_LOOKS = {
-    # face top, face bottom, edge, pictogram opacity
+    # face top, face bottom, edge, pictogram opacity. A disabled tab keeps the normal face: its
+    # caption is a transparent label that the button leaves uncovered, so the strip's normal face
+    # shows through it, and a darker face would frame the caption in a lighter box.
     "selected": (mix(PANEL, (100, 100, 100), 0.6), mix(PANEL, (96, 96, 96), 0.45), (120, 120, 120), 1.0),
     "normal": ((58, 58, 58), (44, 44, 44), (82, 82, 82), 0.8),
     "hot": ((96, 96, 96), (68, 68, 68), (140, 140, 140), 1.0),
     "focused": ((58, 58, 58), (44, 44, 44), (82, 82, 82), 0.8),
-    "disabled": ((44, 44, 44), (38, 38, 38), (56, 56, 56), 0.3),
+    "disabled": ((58, 58, 58), (44, 44, 44), (64, 64, 64), 0.3),
 }
 
 
@@ -183,7 +185,7 @@ def _tab(item, look, accent, symbol):
                             rounded_rect(4.5, lift + 4.5, w - 4.5, h - 3.5, 2.0)), None, FOCUS, 0.9)
     cx, cy = w - 18.0, (h + lift) / 2.0 + 0.5
     for shape, role in symbol(cx, cy, 10.0):
-        colour = ROLE_COLOURS[role] if look != "disabled" else mix(top, ROLE_COLOURS[role], 0.5)
+        colour = ROLE_COLOURS[role] if look != "disabled" else mix(top, ROLE_COLOURS[role], 0.35)
         image.draw(shape, None, colour, strength if look != "disabled" else 1.0)
     return image
 
