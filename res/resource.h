@@ -354,3 +354,5 @@
 #define IDS_RECORD_WRITE_ERROR 161        // %s: the system's error text
 #define IDS_RECORD_CUT_SHORT 162          // history and log mark of a file cut short
 #define IDS_RECORD_START_FAILED 163       // %s: the system's error text
+// Play panel: a file that could not be deleted, beyond the original table
+#define IDS_DELETE_FILE_FAILED 164        // %s: the file name; the system's error text follows on its own line

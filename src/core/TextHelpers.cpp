@@ -1,5 +1,7 @@
 #include "core/TextHelpers.h"
 
+#include <cwchar>
+
 namespace {
 
 constexpr const wchar_t* kEllipsis = L"...";
@@ -103,4 +105,24 @@ std::string ToMultiByte(const std::wstring& strText) {
   ::WideCharToMultiByte(CP_ACP, 0, strText.c_str(), -1, converted.data(), bytes, nullptr, nullptr);
   converted.resize(static_cast<size_t>(bytes) - 1);
   return converted;
+}
+
+std::wstring SystemErrorText(HRESULT hr) {
+  DWORD dwCode = static_cast<DWORD>(hr);
+  if (HRESULT_FACILITY(hr) == FACILITY_WIN32) dwCode = HRESULT_CODE(hr);
+  wchar_t* pszBuffer = nullptr;
+  const DWORD nLength =
+      ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, dwCode, 0, reinterpret_cast<wchar_t*>(&pszBuffer), 0, nullptr);
+  std::wstring strText = nLength > 0 && pszBuffer != nullptr ? std::wstring(pszBuffer, nLength) : std::wstring();
+  if (pszBuffer != nullptr) ::LocalFree(pszBuffer);
+  while (!strText.empty() && (strText.back() == L'\n' || strText.back() == L'\r' || strText.back() == L' ')) {
+    strText.pop_back();
+  }
+  if (strText.empty()) {
+    wchar_t szNumber[32] = {};
+    swprintf(szNumber, 32, L"0x%08lX", static_cast<unsigned long>(hr));
+    strText = szNumber;
+  }
+  return strText;
 }

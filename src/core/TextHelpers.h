@@ -23,3 +23,7 @@ std::vector<std::wstring> SplitString(const std::wstring& strText, const std::ws
 // The text in the system's code page (the bytes the log files hold); empty when it cannot be
 // converted.
 std::string ToMultiByte(const std::wstring& strText);
+
+// The system's own text for a Win32 error code or an HRESULT (one of the Win32 facility is taken
+// as its code), without its closing line break; the number in hexadecimal when the system has none.
+std::wstring SystemErrorText(HRESULT hr);

@@ -11,6 +11,7 @@
 #include "device/DeviceEvents.h"
 #include "files/AviInspection.h"
 #include "files/Timecode.h"
+#include "framework/App.h"
 #include "framework/Resources.h"
 #include "resource.h"
 #include "ui/MainPanel.h"
@@ -647,7 +648,16 @@ void PlayPanel::DeleteSelectedFile() {
   }
   // The player and this panel let the file go before it is deleted.
   ShowFile(L"", 0);
-  ::DeleteFileW(path.c_str());
+  if (!::DeleteFileW(path.c_str())) {
+    // Another program holding the file, or a read-only one: it stays listed and shown, and the
+    // user is told why, rather than seeing it vanish from the list while it stays on the disk.
+    const DWORD error = ::GetLastError();
+    ShowFile(path, 0);
+    framework::AppMessageBox(FormatWithText(framework::LoadResString(IDS_DELETE_FILE_FAILED), FileTitle(path)) +
+                                 L"\n" + SystemErrorText(HRESULT_FROM_WIN32(error)),
+                             MB_ICONEXCLAMATION);
+    return;
+  }
   m_fileList.RemoveFile(path);
   // The files after it close the gap.
   m_fileList.Arrange();

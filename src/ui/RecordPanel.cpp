@@ -101,25 +101,6 @@ int BatteryMinutes() {
   return static_cast<int>(status.BatteryLifeTime / 60);
 }
 
-// The system's own text for an error, without its closing line break.
-std::wstring SystemErrorText(HRESULT hr) {
-  DWORD code = static_cast<DWORD>(hr);
-  if (HRESULT_FACILITY(hr) == FACILITY_WIN32) code = HRESULT_CODE(hr);
-  wchar_t* buffer = nullptr;
-  const DWORD length =
-      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring text = length > 0 && buffer != nullptr ? std::wstring(buffer, length) : std::wstring();
-  if (buffer != nullptr) LocalFree(buffer);
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
-  if (text.empty()) {
-    wchar_t number[32] = {};
-    swprintf(number, 32, L"0x%08lX", static_cast<unsigned long>(hr));
-    text = number;
-  }
-  return text;
-}
-
 std::wstring FolderOf(const std::wstring& path) {
   const size_t slash = path.rfind(L'\\');
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);

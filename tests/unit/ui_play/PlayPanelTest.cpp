@@ -257,6 +257,30 @@ TEST_F(PlayPanelTest, AFileThatCannotBeLoadedSaysSoAndCannotBePlayed) {
 
 TEST_F(PlayPanelTest, DeletingTheShownFileAsksThenUnloadsItBeforeRemovingIt) {
   OpenPlayTab();
+  // A file another program holds open cannot be deleted: it stays listed and shown, and the
+  // user is told why.
+  Choose(m_strSecond);
+  {
+    const HANDLE other = ::CreateFileW(m_strSecond.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                       nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, other);
+    std::vector<std::wstring> texts;
+    WhileModal answerBoxes([&] {
+      const std::vector<HWND> boxes = VisibleDialogs(Window());
+      if (boxes.empty()) return false;
+      texts.push_back(MessageBoxText(boxes.front()));
+      ::PostMessageW(boxes.front(), WM_COMMAND, texts.size() == 1 ? IDYES : IDOK, 0);
+      return texts.size() == 2;
+    });
+    Command(IDM_FILE_DELETE);
+    ::CloseHandle(other);
+    ASSERT_EQ(2u, texts.size());
+    EXPECT_EQ(0u, texts[1].find(L"'Rec 002' を削除できませんでした。\n")) << texts[1];
+    EXPECT_GT(texts[1].size(), std::wstring(L"'Rec 002' を削除できませんでした。\n").size());
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(m_strSecond.c_str()));
+    EXPECT_EQ(2u, Panel().GetFileList().GetPaths().size());
+    EXPECT_EQ(m_strSecond, Graph().GetFilePath());
+  }
   Choose(m_strFirst);
   for (const int answer : {IDNO, IDYES}) {
     SCOPED_TRACE(answer);
