@@ -23,6 +23,37 @@ namespace {
 constexpr ULONGLONG kReserveBytes = 524288000;
 constexpr ULONGLONG kBytesPerSecond = 3937053;
 
+// How wide a text is drawn in a control's font, and how tall that font is.
+int TextWidthIn(HWND control, const std::wstring& text) {
+  HDC dc = ::GetDC(control);
+  const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+  SIZE extent{};
+  ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(control, dc);
+  return static_cast<int>(extent.cx);
+}
+
+LONG FontHeight(HWND control) {
+  LOGFONTW look{};
+  ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)), sizeof(look), &look);
+  return look.lfHeight;
+}
+
+// Pictures of the main window for a person to look at, beside the end-to-end tests' ones.
+void Shot(HWND window, const std::wstring& name) {
+  PumpPending();
+  ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  PumpUntil([] { return false; }, 300);
+  wchar_t module[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, module, MAX_PATH);
+  std::wstring folder = module;
+  folder = folder.substr(0, folder.rfind(L'\\'));
+  folder = folder.substr(0, folder.rfind(L'\\')) + L"\\e2e-shots";
+  ::CreateDirectoryW(folder.c_str(), nullptr);
+  EXPECT_TRUE(e2e::SavePicture(e2e::CaptureWindow(window), folder + L"\\" + name + L".bmp")) << "picture";
+}
+
 // A volume with as much free space as the test says, and an NTFS file system.
 class FreeSpaceVolume final : public VolumeQuery {
  public:
@@ -105,6 +136,7 @@ TEST_F(RecordPanelTest, RecordableTimeShowsHoursOnlyWhenThereAreAnyAndWarnsInCol
     int state;
   };
   const Case cases[] = {
+      {150 * 60 + 7, true, L"150", L"7", RGB(240, 240, 240), RecordPanel::kPanelReady},
       {65, true, L"1", L"5", RGB(240, 240, 240), RecordPanel::kPanelReady},
       {6, false, L"0", L"6", RGB(240, 240, 240), RecordPanel::kPanelReady},
       {4, false, L"0", L"4", RGB(239, 242, 1), RecordPanel::kPanelReady},
@@ -118,6 +150,13 @@ TEST_F(RecordPanelTest, RecordableTimeShowsHoursOnlyWhenThereAreAnyAndWarnsInCol
     EXPECT_EQ(c.hoursShown, Shown(IDC_RECORD_HOURS_UNIT));
     if (c.hoursShown) {
       EXPECT_EQ(c.hours, Text(IDC_RECORD_HOURS));
+      // Every digit of a large disk's hours is drawn; fewer digits take the minutes' full size.
+      HWND hours = Panel().GetDlgItem(IDC_RECORD_HOURS);
+      RECT field{};
+      ::GetClientRect(hours, &field);
+      EXPECT_LE(TextWidthIn(hours, c.hours), field.right);
+      if (wcslen(c.hours) < 3) EXPECT_EQ(FontHeight(Panel().GetDlgItem(IDC_RECORD_MINUTES)), FontHeight(hours));
+      if (wcslen(c.hours) == 3) Shot(Window(), L"record-time-left-150h");
     }
     EXPECT_TRUE(Shown(IDC_RECORD_MINUTES));
     EXPECT_EQ(c.shownMinutes, Text(IDC_RECORD_MINUTES));
@@ -381,20 +420,6 @@ TEST_F(RecordPanelTest, DoubleClickInTheHistoryPlaysTheFileFromTheDropsSecondOrF
   EXPECT_LT(player.GetCurrentFrame(), 20);
 }
 
-// Pictures of the main window for a person to look at, beside the end-to-end tests' ones.
-void Shot(HWND window, const std::wstring& name) {
-  PumpPending();
-  ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  PumpUntil([] { return false; }, 300);
-  wchar_t module[MAX_PATH] = {};
-  ::GetModuleFileNameW(nullptr, module, MAX_PATH);
-  std::wstring folder = module;
-  folder = folder.substr(0, folder.rfind(L'\\'));
-  folder = folder.substr(0, folder.rfind(L'\\')) + L"\\e2e-shots";
-  ::CreateDirectoryW(folder.c_str(), nullptr);
-  EXPECT_TRUE(e2e::SavePicture(e2e::CaptureWindow(window), folder + L"\\" + name + L".bmp")) << "picture";
-}
-
 class RecordPanelStatesTest : public RecordPanelTest, public ::testing::WithParamInterface<bool> {
  protected:
   void TearDown() override {
@@ -426,15 +451,9 @@ TEST_P(RecordPanelStatesTest, EachStateHasItsLookInBothLanguages) {
     HWND unit = ::GetDlgItem(Panel(), id);
     wchar_t letter[4] = {};
     ::GetWindowTextW(unit, letter, 4);
-    HDC dc = ::GetDC(unit);
-    const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(unit, WM_GETFONT, 0, 0)));
-    SIZE extent{};
-    ::GetTextExtentPoint32W(dc, letter, static_cast<int>(wcslen(letter)), &extent);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(unit, dc);
     RECT field{};
     ::GetClientRect(unit, &field);
-    EXPECT_LE(extent.cx, field.right) << "unit " << id;
+    EXPECT_LE(TextWidthIn(unit, letter), field.right) << "unit " << id;
   }
   AppSettings& settings = m_spPanel->GetSettings();
   auto shot = [&](int state) {
