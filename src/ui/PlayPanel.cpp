@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <utility>
 #include <vector>
 
 #include "app/FolderBrowser.h"
@@ -26,6 +27,8 @@ constexpr COLORREF kTimecodeText = RGB(34, 220, 218);
 constexpr COLORREF kTimecodeBackground = RGB(27, 27, 27);
 constexpr LONG kTimecodeFontHeight = -10;
 constexpr COLORREF kCountText = RGB(189, 90, 61);
+constexpr LONG kDropCountFontHeight = 12;
+constexpr LONG kSmallestDropCountHeight = 6;
 constexpr COLORREF kButtonLabelBackground = RGB(110, 110, 110);
 constexpr COLORREF kListCaptionBackground = RGB(91, 91, 91);
 constexpr COLORREF kAnnouncementBackground = RGB(192, 192, 192);
@@ -128,7 +131,7 @@ void PlayPanel::SetUpControls() {
     setUpLabel(*count, count == &m_lblPreviousCount ? IDC_PLAY_PREVIOUS_COUNT : IDC_PLAY_NEXT_COUNT, kCountText,
                kButtonLabelBackground);
     count->SetFaceName(L"Arial", DEFAULT_CHARSET);
-    count->SetHeight(12);
+    count->SetHeight(kDropCountFontHeight);
     count->SetText(L"");
   }
   setUpLabel(m_lblF9, IDC_PLAY_F9, kLightText, kButtonLabelBackground);
@@ -568,8 +571,13 @@ void PlayPanel::UpdatePositionDisplay(bool follow, bool newPosition) {
   const int next = m_slider.GetNextDrop();
   EnableControl(m_btnPreviousDrop, previous > 0);
   EnableControl(m_btnNextDrop, next > 0);
-  m_lblPreviousCount.SetText(CountText(previous));
-  m_lblNextCount.SetText(CountText(next));
+  // Up to "999" is drawn smaller where the field is narrower than that in the face.
+  const std::pair<SkinLabel*, int> counts[] = {{&m_lblPreviousCount, previous}, {&m_lblNextCount, next}};
+  for (const auto& [label, count] : counts) {
+    const std::wstring text = CountText(count);
+    label->FitHeightToText(text, kDropCountFontHeight, kSmallestDropCountHeight);
+    label->SetText(text);
+  }
 
   const Timecode timecode = m_playGraph.GetCurrentTimeCode();
   const std::wstring text = FormatTimecode(timecode.nHours, timecode.nMinutes, timecode.nSeconds, timecode.nFrames);

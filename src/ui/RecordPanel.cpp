@@ -130,28 +130,6 @@ int TextWidth(const SkinLabel& label, const wchar_t* text) {
   return static_cast<int>(extent.cx);
 }
 
-// The width of a text in a face like the label's at another height.
-int TextWidthAtHeight(const SkinLabel& label, LONG height, const std::wstring& text) {
-  LOGFONTW look = label.GetLogFont();
-  look.lfHeight = height;
-  framework::FontHolder font(::CreateFontIndirectW(&look));
-  framework::WindowDC dc(label);
-  framework::SelectObjectScope select(dc, font.Get());
-  SIZE extent{};
-  ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-  return static_cast<int>(extent.cx);
-}
-
-// A count wider than its skin field (the hundreds of hours a large disk holds) is drawn smaller
-// until it fits, rather than losing its first digits; it is drawn at full size again when it fits.
-void FitCounterToField(SkinLabel& label, const std::wstring& text) {
-  RECT field{};
-  ::GetClientRect(label, &field);
-  LONG height = kCounterFontHeight;
-  while (height > kSmallestCounterHeight && TextWidthAtHeight(label, height, text) > field.right) --height;
-  if (label.GetLogFont().lfHeight != height) label.SetHeight(height);
-}
-
 bool SameFileTime(const FILETIME& a, const FILETIME& b) {
   return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
 }
@@ -961,7 +939,8 @@ void RecordPanel::ShowRecordableTime(ULONGLONG seconds) {
   const ULONGLONG minutes = (seconds / 60) % 60;
   wchar_t text[32] = {};
   swprintf(text, 32, L"%d", static_cast<int>(hours));
-  FitCounterToField(m_lblHours, text);
+  // The hundreds of hours of a large disk are drawn smaller rather than losing a digit.
+  m_lblHours.FitHeightToText(text, kCounterFontHeight, kSmallestCounterHeight);
   m_lblHours.SetText(text);
   swprintf(text, 32, L"%d", static_cast<int>(minutes));
   m_lblMinutes.SetText(text);

@@ -70,6 +70,25 @@ void SkinLabel::SetText(const std::wstring& text) {
   if (m_hWnd != nullptr) SetWindowTextIfChanged(text);
 }
 
+void SkinLabel::FitHeightToText(const std::wstring& text, LONG fullHeight, LONG smallestHeight) {
+  if (m_hWnd == nullptr) return;
+  RECT field{};
+  ::GetClientRect(m_hWnd, &field);
+  const auto widthAt = [&](LONG height) {
+    LOGFONTW look = m_logFont;
+    look.lfHeight = height;
+    framework::FontHolder font(::CreateFontIndirectW(&look));
+    framework::WindowDC dc(m_hWnd);
+    framework::SelectObjectScope select(dc, font.Get());
+    SIZE extent{};
+    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    return static_cast<int>(extent.cx);
+  };
+  LONG height = fullHeight;
+  while (height > smallestHeight && widthAt(height) > field.right) --height;
+  if (m_logFont.lfHeight != height) SetHeight(height);
+}
+
 void SkinLabel::RebuildFont() {
   framework::FontHolder font(::CreateFontIndirectW(&m_logFont));
   if (!font) return;

@@ -27,6 +27,10 @@ class SkinLabel : public framework::Control {
   // Sets the new text, erasing the old one through the parent's background when the label is
   // transparent (a solid one fills its background itself); nothing when the text is already shown.
   void SetText(const std::wstring& text);
+  // Makes the font as tall as `fullHeight`, or less tall down to `smallestHeight` while `text`
+  // would be wider than the label: a count that outgrows its field is drawn smaller rather than
+  // losing digits. Nothing changes when the height is already the right one.
+  void FitHeightToText(const std::wstring& text, LONG fullHeight, LONG smallestHeight);
   HFONT GetFont() const { return m_font.Get(); }
   const LOGFONTW& GetLogFont() const { return m_logFont; }
 

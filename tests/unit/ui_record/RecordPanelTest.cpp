@@ -155,8 +155,11 @@ TEST_F(RecordPanelTest, RecordableTimeShowsHoursOnlyWhenThereAreAnyAndWarnsInCol
       RECT field{};
       ::GetClientRect(hours, &field);
       EXPECT_LE(TextWidthIn(hours, c.hours), field.right);
-      if (wcslen(c.hours) < 3) EXPECT_EQ(FontHeight(Panel().GetDlgItem(IDC_RECORD_MINUTES)), FontHeight(hours));
-      if (wcslen(c.hours) == 3) Shot(Window(), L"record-time-left-150h");
+      if (wcslen(c.hours) < 3) {
+        EXPECT_EQ(FontHeight(Panel().GetDlgItem(IDC_RECORD_MINUTES)), FontHeight(hours));
+      } else {
+        Shot(Window(), L"record-time-left-150h");
+      }
     }
     EXPECT_TRUE(Shown(IDC_RECORD_MINUTES));
     EXPECT_EQ(c.shownMinutes, Text(IDC_RECORD_MINUTES));

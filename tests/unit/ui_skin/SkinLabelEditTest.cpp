@@ -105,6 +105,45 @@ TEST_F(SkinControlTest, LabelFontStartsFromTheInterfaceFontOfTheStringTable) {
   EXPECT_EQ(plain.GetLogFont().lfHeight, dialogFont.lfHeight);
 }
 
+TEST_F(SkinControlTest, LabelFontShrinksToFitAWideCountAndGrowsBack) {
+  SkinLabel label;
+  ASSERT_TRUE(label.SubclassDlgItem(IDC_SKIN_LABEL, m_dialog.GetSafeHwnd()));
+  ::MoveWindow(label.GetSafeHwnd(), 0, 0, 14, 20, FALSE);
+  const auto widthOf = [&](const std::wstring& text) {
+    HDC dc = ::GetDC(label.GetSafeHwnd());
+    const HGDIOBJ old = ::SelectObject(dc, label.GetFont());
+    SIZE extent{};
+    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(label.GetSafeHwnd(), dc);
+    return static_cast<int>(extent.cx);
+  };
+  const struct {
+    const wchar_t* text;
+    bool fullSize;
+    bool smallest;
+  } rows[] = {
+      {L"1", true, false},
+      {L"999", false, false},
+      {L"1", true, false},         // back to the full size
+      {L"99999999", false, true},  // no size fits: the smallest
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << std::string(row.text, row.text + wcslen(row.text)));
+    label.FitHeightToText(row.text, 12, 6);
+    const LONG height = label.GetLogFont().lfHeight;
+    if (row.fullSize) {
+      EXPECT_EQ(12, height);
+    } else if (row.smallest) {
+      EXPECT_EQ(6, height);
+    } else {
+      EXPECT_LT(height, 12);
+      EXPECT_LE(widthOf(row.text), 14);
+      EXPECT_GT(label.GetLogFont().lfHeight, 6);
+    }
+  }
+}
+
 TEST_F(SkinControlTest, SkinEditPaintsItsColoursAndFont) {
   SkinEdit edit;
   ASSERT_TRUE(edit.SubclassDlgItem(IDC_SKIN_READ_ONLY, m_dialog.GetSafeHwnd()));
