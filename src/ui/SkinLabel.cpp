@@ -72,6 +72,8 @@ void SkinLabel::SetText(const std::wstring& text) {
 
 void SkinLabel::FitHeightToText(const std::wstring& text, LONG fullHeight, LONG smallestHeight) {
   if (m_hWnd == nullptr) return;
+  // Counts are shown many times a second and mostly unchanged: only a new text is measured.
+  if (text == m_strFittedText && fullHeight == m_nFittedFullHeight) return;
   RECT field{};
   ::GetClientRect(m_hWnd, &field);
   const auto widthAt = [&](LONG height) {
@@ -87,9 +89,13 @@ void SkinLabel::FitHeightToText(const std::wstring& text, LONG fullHeight, LONG 
   LONG height = fullHeight;
   while (height > smallestHeight && widthAt(height) > field.right) --height;
   if (m_logFont.lfHeight != height) SetHeight(height);
+  m_strFittedText = text;
+  m_nFittedFullHeight = fullHeight;
 }
 
 void SkinLabel::RebuildFont() {
+  // Another font: a text fitted to the old one is measured again.
+  m_nFittedFullHeight = 0;
   framework::FontHolder font(::CreateFontIndirectW(&m_logFont));
   if (!font) return;
   // The new font is in place before the old one is freed.

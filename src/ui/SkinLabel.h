@@ -47,4 +47,6 @@ class SkinLabel : public framework::Control {
   framework::FontHolder m_font;
   COLORREF m_crText = ::GetSysColor(COLOR_WINDOWTEXT);
   framework::BrushHolder m_brushBk;  // null: transparent
+  std::wstring m_strFittedText;      // the text the font height was last fitted to
+  LONG m_nFittedFullHeight = 0;
 };

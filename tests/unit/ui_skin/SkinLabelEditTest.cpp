@@ -142,6 +142,11 @@ TEST_F(SkinControlTest, LabelFontShrinksToFitAWideCountAndGrowsBack) {
       EXPECT_GT(label.GetLogFont().lfHeight, 6);
     }
   }
+  // The same text again after the font was changed by other means is fitted anew.
+  label.FitHeightToText(L"999", 12, 6);
+  label.SetHeight(12);
+  label.FitHeightToText(L"999", 12, 6);
+  EXPECT_LT(label.GetLogFont().lfHeight, 12);
 }
 
 TEST_F(SkinControlTest, SkinEditPaintsItsColoursAndFont) {
