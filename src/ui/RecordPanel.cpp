@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <iterator>
 
 #include "app/RecorderApp.h"
 #include "core/AppSettings.h"
@@ -34,7 +35,7 @@ constexpr COLORREF kFormatBack = RGB(85, 85, 85);
 constexpr LONG kCounterFontHeight = 16;
 constexpr const wchar_t* kCounterFace = L"Lucida Console";
 constexpr const wchar_t* kTimecodeFace = L"MS Sans Serif";
-constexpr LONG kSmallestTimecodeHeight = 8;
+constexpr LONG kSmallestTimecodeHeight = 9;
 constexpr LONG kSmallestCounterHeight = 8;
 
 constexpr int kToolTipWidth = 600;
@@ -270,12 +271,9 @@ void RecordPanel::SetUpLooks() {
   }
   // A face that the system draws wider than the skin's fields is made smaller, all four alike,
   // until "00:" fits.
-  RECT field{};
-  ::GetClientRect(m_lblTimecode[0], &field);
-  for (LONG height = kCounterFontHeight; height > kSmallestTimecodeHeight; --height) {
-    for (SkinLabel& label : m_lblTimecode) label.SetHeight(height);
-    if (TextWidth(m_lblTimecode[0], L"00:") <= field.right) break;
-  }
+  m_lblTimecode[0].FitHeightToText(L"00:", kCounterFontHeight, kSmallestTimecodeHeight);
+  const LONG fitted = m_lblTimecode[0].GetLogFont().lfHeight;
+  for (size_t n = 1; n < std::size(m_lblTimecode); ++n) m_lblTimecode[n].SetHeight(fitted);
   // The unit letters' fields are as wide as the skin's face draws them; a face that draws its
   // letter wider (the English library's "m") gets a field as wide as the letter.
   for (const int id : {IDC_RECORD_HOURS_UNIT, IDC_RECORD_MINUTES_UNIT}) {
